@@ -1,0 +1,15 @@
+// The commands of depthwright-batch: the same readers and writers as the desktop
+// program, without a window.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+int RunConvert(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+void PrintUsage(std::ostream &out);
+
+} // namespace batch

@@ -1,0 +1,33 @@
+// depthwright-batch: the headless pipeline of Depthwright 2D.
+#include "batch/BatchCommands.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        batch::PrintUsage(args.empty() ? std::cerr : std::cout);
+        return args.empty() ? 2 : 0;
+    }
+    std::string command = args[0];
+    args.erase(args.begin());
+    for (const std::string &a : args)
+        if (a == "--help" || a == "-h") {
+            batch::PrintUsage(std::cout);
+            return 0;
+        }
+    try {
+        if (command == "info")
+            return batch::RunInfo(args, std::cout, std::cerr);
+        if (command == "convert")
+            return batch::RunConvert(args, std::cout, std::cerr);
+    } catch (const std::exception &e) {
+        std::cerr << "depthwright-batch " << command << ": " << e.what() << "\n";
+        return 1;
+    }
+    std::cerr << "depthwright-batch: unknown command " << command
+              << " (allowed: info, convert)\n";
+    return 2;
+}

@@ -1,0 +1,728 @@
+#include "formats/GPXFile.h"
+
+#include "support/AtomicFile.h"
+#include "support/NumText.h"
+#include "support/XmlPath.h"
+
+#include <cmath>
+#include <exception>
+
+namespace formats {
+
+using model::TGPX;
+using model::TGPXwpt;
+using model::TGPXwptList;
+using support::LowerAscii;
+using support::StrToFloatDef;
+using support::StrToIntDef;
+using xml::Node;
+using xml::PullParser;
+
+namespace {
+
+constexpr const char *kGpxNamespace = "http://www.topografix.com/GPX/1/1";
+constexpr const char *kSchemaInstance = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr const char *kSchemaLocation =
+    "http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd";
+constexpr const char *kStyleNamespace = "http://www.topografix.com/GPX/gpx_style/0/2";
+constexpr const char *kDepthMarkers = "<h:id>1</h:id><h:visible>true</h:visible>"
+                                      "<h:share>false</h:share><h:status>1</h:status>"
+                                      "<h:delta>false</h:delta>";
+
+std::string Between(const std::string &s, const std::string &open, const std::string &close) {
+    std::size_t start = s.find(open);
+    if (start == std::string::npos)
+        return s;
+    start += open.size();
+    std::size_t end = s.find(close, start);
+    return s.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// Runs `body`; whatever happens, `finally` runs afterwards (the failure rules keep
+// the item being read).
+template <class Body, class Finally> void Always(Body body, Finally finally) {
+    try {
+        body();
+    } catch (...) {
+        finally();
+        throw;
+    }
+    finally();
+}
+
+std::string QuotedAttribute(const std::string &value) {
+    // XMLise leaves quotes alone; inside an attribute they must not end the value.
+    std::string s = TGPXFile::XMLise(value);
+    std::string out;
+    for (char c : s)
+        out += c == '"' ? std::string("&quot;") : std::string(1, c);
+    return out;
+}
+
+} // namespace
+
+// What one file adds; merged into the document only when the file is well-formed XML.
+struct TGPXFile::Staged {
+    TGPX doc;
+    bool metadataRead = false;
+    bool extensionRead = false;
+};
+
+// ---------------------------------------------------------------- reading
+
+std::string TGPXFile::GetLastNodeText(Node Parent, std::string_view NodeName) {
+    return xml::LastNodeText(Parent, NodeName);
+}
+
+std::string TGPXFile::GetExtensionNodeContent(Node Parent, std::string_view NodeName) {
+    Node n = xml::SelectLast(Parent, NodeName);
+    if (!n)
+        return {};
+    std::string markup = support::Trim(n.Markup());
+    std::string name(NodeName);
+    if (markup.find("<" + name + ">") == std::string::npos)
+        return markup;
+    return Between(markup, "<" + name + ">", "</" + name + ">");
+}
+
+void TGPXFile::ImportGPXFile(const std::string &path) {
+    std::string text;
+    try {
+        text = xml::ToUtf8(support::ReadWholeFile(path));
+    } catch (const support::FileError &e) {
+        AddLog(std::string(e.what()) + " (LoadDataSource0).");
+        return;
+    }
+    Staged staged;
+    std::exception_ptr contentError;
+    bool isGpx = false;
+    try {
+        PullParser parser(text);
+        try {
+            isGpx = ReadGPXDocument(parser, staged);
+        } catch (const xml::ParseError &) {
+            throw;
+        } catch (const std::exception &) {
+            contentError = std::current_exception();
+        }
+        // Whatever was read counts only if the whole file is XML.
+        parser.ReadToEnd();
+    } catch (const xml::ParseError &e) {
+        AddLog(std::string(e.what()) + " (LoadDataSource" + std::to_string(e.offset) + ").");
+        return;
+    }
+    if (!isGpx) {
+        AddLog("File not loaded");
+        return;
+    }
+
+    TGPX &doc = *GPXd;
+    for (auto &p : staged.doc.wpt.ExtractAll())
+        doc.wpt.Add(std::move(p));
+    for (auto &r : staged.doc.rte.ExtractAll())
+        doc.rte.Add(std::move(r));
+    for (auto &t : staged.doc.trk.ExtractAll())
+        doc.trk.Add(std::move(t));
+    doc.wpt.filled = doc.wpt.filled || staged.doc.wpt.filled;
+    doc.rte.filled = doc.rte.filled || staged.doc.rte.filled;
+    doc.trk.filled = doc.trk.filled || staged.doc.trk.filled;
+    if (staged.metadataRead)
+        doc.metadata = std::move(staged.doc.metadata);
+    if (staged.extensionRead)
+        doc.extension.Text = std::move(staged.doc.extension.Text);
+    if (contentError)
+        std::rethrow_exception(contentError);
+
+    long long routePoints = 0, trackPoints = 0, segments = 0;
+    for (const auto &r : doc.rte.Items())
+        routePoints += r->Count();
+    for (const auto &t : doc.trk.Items()) {
+        segments += t->Count();
+        for (const auto &s : t->Items())
+            trackPoints += s->Count();
+    }
+    AddLog(std::to_string(doc.wpt.Count()) + " waypoints");
+    AddLog(std::to_string(doc.rte.Count()) + " routes (" + std::to_string(routePoints) +
+           " points))");
+    AddLog(std::to_string(doc.trk.Count()) + " tracks (" + std::to_string(trackPoints) +
+           " points in " + std::to_string(segments) + " track segments)");
+    Loaded = true;
+}
+
+bool TGPXFile::ReadGPXDocument(PullParser &parser, Staged &staged) {
+    while (parser.Next() != PullParser::Event::StartElement) {
+    }
+    if (LowerAscii(parser.Name()) != "gpx")
+        return false;
+    xml::Tree tree;
+    for (;;) {
+        PullParser::Event ev = parser.Next();
+        if (ev == PullParser::Event::EndElement)
+            return true; // the root's end
+        if (ev != PullParser::Event::StartElement)
+            continue;
+        std::string name = LowerAscii(parser.Name());
+        if (name == "trk") {
+            ReadTrack(parser, staged.doc);
+        } else if (name == "rte") {
+            ReadRoute(parser, staged.doc);
+        } else if (name == "wpt" || name == "metadata" || name == "extensions") {
+            tree.Clear();
+            parser.ReadSubtree(tree);
+            if (name == "wpt") {
+                ReadWaypoint(tree.Root(), staged.doc.wpt);
+            } else if (name == "metadata") {
+                ReadMetadata(tree.Root(), staged);
+            } else {
+                staged.doc.extension.Text = ReadDocumentExtensions(tree.Root());
+                staged.extensionRead = true;
+            }
+        } else {
+            parser.SkipSubtree();
+        }
+    }
+}
+
+model::TGPXLink TGPXFile::ReadLink(Node e) {
+    model::TGPXLink link;
+    link.href = e.AttributeValue("href");
+    if (link.href.empty())
+        link.href = e.TextContent();
+    link.text = GetLastNodeText(e, "text");
+    link.ltype = GetLastNodeText(e, "type");
+    link.filled = true;
+    return link;
+}
+
+model::TGPXperson TGPXFile::ReadPerson(Node e) {
+    model::TGPXperson person;
+    person.name = GetLastNodeText(e, "name");
+    if (person.name.empty())
+        person.name = e.TextContent();
+    if (Node email = xml::SelectLast(e, "email")) {
+        person.email.id = GetLastNodeText(email, "id");
+        person.email.domain = GetLastNodeText(email, "domain");
+        person.email.filled = true;
+    }
+    if (Node link = xml::SelectLast(e, "link"))
+        person.link = ReadLink(link);
+    person.filled = true;
+    return person;
+}
+
+model::TGPXbounds TGPXFile::ReadBounds(Node e) {
+    model::TGPXbounds b;
+    if (!e.HasAttributes())
+        return b;
+    b.minlat = StrToFloatDef(e.AttributeValue("minlat"), 0);
+    b.minlon = StrToFloatDef(e.AttributeValue("minlon"), 0);
+    b.maxlat = StrToFloatDef(e.AttributeValue("maxlat"), 0);
+    b.maxlon = StrToFloatDef(e.AttributeValue("maxlon"), 0);
+    b.filled = true;
+    return b;
+}
+
+void TGPXFile::ReadMetadata(Node e, Staged &staged) {
+    model::TGPXmetadata m;
+    Always(
+        [&] {
+            m.name = GetLastNodeText(e, "name");
+            m.desc = GetLastNodeText(e, "desc");
+            if (Node author = xml::SelectLast(e, "author"))
+                m.author = ReadPerson(author);
+            if (Node c = xml::SelectLast(e, "copyright")) {
+                if (const xml::Attribute *a = c.FindAttribute("author"))
+                    m.copyright.author = a->value;
+                m.copyright.year = StrToIntDef(GetLastNodeText(c, "year"), -1);
+                m.copyright.license = GetLastNodeText(c, "license");
+                m.copyright.filled = true;
+            }
+            if (Node link = xml::SelectLast(e, "link"))
+                m.link = ReadLink(link);
+            m.mtime = ISO8601ToDateTime(GetLastNodeText(e, "time"));
+            m.keywords = GetLastNodeText(e, "keywords");
+            if (Node bounds = xml::SelectLast(e, "bounds"))
+                m.bounds = ReadBounds(bounds);
+            m.extensions = GetExtensionNodeContent(e, "extensions");
+            m.filled = true;
+        },
+        [&] {
+            staged.doc.metadata = std::move(m);
+            staged.metadataRead = true;
+        });
+}
+
+void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
+    auto point = std::make_unique<TGPXwpt>();
+    TGPXwpt &w = *point;
+    Always(
+        [&] {
+            if (e.HasAttributes()) {
+                w.Latitude = StrToFloatDef(e.AttributeValue("lat"), 0);
+                w.Longitude = StrToFloatDef(e.AttributeValue("lon"), 0);
+            }
+            w.DateTime = ISO8601ToDateTime(GetLastNodeText(e, "time"));
+            w.Altitude = StrToFloatDef(GetLastNodeText(e, "ele"), 0);
+            w.magvar = StrToFloatDef(GetLastNodeText(e, "magvar"), 0);
+            w.geoidheight = StrToFloatDef(GetLastNodeText(e, "geoidheight"), 0);
+            w.name = GetLastNodeText(e, "name");
+            w.cmt = GetLastNodeText(e, "cmt");
+            w.desc = GetLastNodeText(e, "desc");
+            w.src = GetLastNodeText(e, "src");
+            if (Node link = xml::SelectLast(e, "link"))
+                w.link = ReadLink(link);
+            w.sym = GetLastNodeText(e, "sym");
+            w.wtype = GetLastNodeText(e, "type");
+            w.fix = LowerAscii(GetLastNodeText(e, "fix"));
+            // A point without a satellite count has none (255), not zero satellites.
+            std::string satText = GetLastNodeText(e, "sat");
+            if (auto sat = support::TryStrToInt(satText)) {
+                if (*sat < 0 || *sat > 255)
+                    throw GPXContentError("Satellite count " + satText +
+                                          " is outside 0 to 255");
+                w.sat = static_cast<std::uint8_t>(*sat);
+            }
+            w.hdop = StrToFloatDef(GetLastNodeText(e, "hdop"), -1);
+            w.vdop = StrToFloatDef(GetLastNodeText(e, "vdop"), -1);
+            w.pdop = StrToFloatDef(GetLastNodeText(e, "pdop"), -1);
+            w.ageofdgpsdata = StrToFloatDef(GetLastNodeText(e, "ageofdgpsdata"), -1);
+            w.dgpsid = StrToIntDef(GetLastNodeText(e, "dgpsid"), -1);
+            w.HBdepth = StrToFloatDef(GetLastNodeText(e, "extensions/h:depth"), 0);
+            w.extensions = GetExtensionNodeContent(e, "extensions");
+        },
+        [&] {
+            if (point)
+                list.Add(std::move(point));
+            list.filled = true;
+        });
+}
+
+template <class Item> void TGPXFile::ReadRouteOrTrackHeader(Node h, Item &item) {
+    item.name = GetLastNodeText(h, "name");
+    item.cmt = GetLastNodeText(h, "cmt");
+    item.desc = GetLastNodeText(h, "desc");
+    item.src = GetLastNodeText(h, "src");
+    if (Node link = xml::SelectLast(h, "link"))
+        item.link = ReadLink(link);
+    item.number = StrToIntDef(GetLastNodeText(h, "number"), -1);
+    std::string type = GetLastNodeText(h, "type");
+    if constexpr (std::is_same_v<Item, model::TGPXrte>)
+        item.rtype = type;
+    else
+        item.ttype = type;
+    if (Node ext = xml::SelectLast(h, "extensions")) {
+        item.extensions.clear();
+        for (Node c = ext.FirstChild(); c; c = c.NextSibling()) {
+            if (c.Kind() == xml::NodeKind::Element && c.Name() == "line") {
+                std::string color = GetLastNodeText(c, "color");
+                if (!color.empty())
+                    item.LineStyle.SetColorStr(color);
+                std::string opacity = GetLastNodeText(c, "opacity");
+                if (!opacity.empty())
+                    item.LineStyle.SetOpacityStr(opacity);
+            } else {
+                item.extensions += LineBreak + c.Markup();
+            }
+        }
+        item.extensions = support::Trim(item.extensions);
+    }
+    if (item.name.empty() && !item.desc.empty())
+        item.name = item.desc;
+}
+
+// Routes and tracks are read as they stream past: their own fields are gathered in a
+// small tree, their points one at a time. After a content error the rest of the element
+// is still scanned for its own fields, which the reader takes before any point.
+void TGPXFile::ReadRoute(PullParser &parser, TGPX &doc) {
+    auto route = std::make_unique<model::TGPXrte>();
+    xml::Tree header, pointTree;
+    header.Append(-1, xml::NodeKind::Element);
+    std::exception_ptr error;
+    for (;;) {
+        PullParser::Event ev = parser.Next();
+        if (ev == PullParser::Event::EndElement)
+            break;
+        if (ev != PullParser::Event::StartElement)
+            continue;
+        if (support::EqualsNoCase(parser.Name(), "rtept")) {
+            if (error) {
+                parser.SkipSubtree();
+                continue;
+            }
+            pointTree.Clear();
+            parser.ReadSubtree(pointTree);
+            try {
+                ReadWaypoint(pointTree.Root(), *route);
+            } catch (const std::exception &) {
+                error = std::current_exception();
+            }
+        } else {
+            parser.ReadSubtree(header, 0);
+        }
+    }
+    Always([&] { ReadRouteOrTrackHeader(header.Root(), *route); },
+           [&] {
+               doc.rte.Add(std::move(route));
+               doc.rte.filled = true;
+           });
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TGPXFile::ReadTrack(PullParser &parser, TGPX &doc) {
+    auto track = std::make_unique<model::TGPXtrk>();
+    xml::Tree header;
+    header.Append(-1, xml::NodeKind::Element);
+    std::exception_ptr error;
+    for (;;) {
+        PullParser::Event ev = parser.Next();
+        if (ev == PullParser::Event::EndElement)
+            break;
+        if (ev != PullParser::Event::StartElement)
+            continue;
+        if (support::EqualsNoCase(parser.Name(), "trkseg")) {
+            if (error) {
+                parser.SkipSubtree();
+                continue;
+            }
+            try {
+                ReadTrackSegment(parser, *track);
+            } catch (const xml::ParseError &) {
+                throw;
+            } catch (const std::exception &) {
+                error = std::current_exception();
+            }
+        } else {
+            parser.ReadSubtree(header, 0);
+        }
+    }
+    Always([&] { ReadRouteOrTrackHeader(header.Root(), *track); },
+           [&] {
+               doc.trk.Add(std::move(track));
+               doc.trk.filled = true;
+           });
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TGPXFile::ReadTrackSegment(PullParser &parser, model::TGPXtrk &track) {
+    auto segment = std::make_unique<model::TGPXtrkseg>();
+    xml::Tree extensions, pointTree;
+    std::exception_ptr error;
+    for (;;) {
+        PullParser::Event ev = parser.Next();
+        if (ev == PullParser::Event::EndElement)
+            break;
+        if (ev != PullParser::Event::StartElement)
+            continue;
+        if (support::EqualsNoCase(parser.Name(), "trkpt")) {
+            if (error) {
+                parser.SkipSubtree();
+                continue;
+            }
+            pointTree.Clear();
+            parser.ReadSubtree(pointTree);
+            try {
+                ReadWaypoint(pointTree.Root(), *segment);
+            } catch (const std::exception &) {
+                error = std::current_exception();
+            }
+        } else if (support::EqualsNoCase(parser.Name(), "extensions")) {
+            extensions.Clear(); // the last one counts
+            extensions.Append(-1, xml::NodeKind::Element);
+            parser.ReadSubtree(extensions, 0);
+        } else {
+            parser.SkipSubtree();
+        }
+    }
+    if (!extensions.Empty())
+        segment->extensions = GetExtensionNodeContent(extensions.Root(), "extensions");
+    // A segment cut short by a content error keeps the points read so far.
+    track.Add(std::move(segment));
+    if (error)
+        std::rethrow_exception(error);
+}
+
+std::string TGPXFile::ReadDocumentExtensions(Node e) {
+    std::string markup = support::Trim(e.Markup());
+    if (markup == "<extensions><extensions/></extensions>")
+        return {};
+    if (markup.find("<extensions>") == std::string::npos)
+        return markup;
+    return Between(markup, "<extensions>", "</extensions>");
+}
+
+// ---------------------------------------------------------------- writing
+
+std::string TGPXFile::XMLise(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string TGPXFile::DepthText(double HBdepth) { return support::FloatToStrFixed(HBdepth, 1); }
+
+std::string TGPXFile::Indent(int n) const {
+    if (IndentUnit.empty() || n <= 0)
+        return {};
+    return std::string(static_cast<std::size_t>(n), IndentUnit.front());
+}
+
+std::string TGPXFile::WriteText(const std::string &Text, const std::string &Tag, int TabCount,
+                                bool Ext) const {
+    if (Text.empty())
+        return {};
+    return Indent(TabCount) + "<" + Tag + ">" + (Ext ? Text : XMLise(Text)) + "</" + Tag + ">" +
+           LineBreak;
+}
+
+std::string TGPXFile::WriteInt(long long Value, const std::string &Tag, long long Default,
+                               int TabCount) const {
+    if (Value == Default)
+        return {};
+    return WriteText(std::to_string(Value), Tag, TabCount, true);
+}
+
+std::string TGPXFile::WriteDouble(double Value, const std::string &Tag, double Default,
+                                  int TabCount) const {
+    if (Value == Default)
+        return {};
+    return WriteText(support::FloatToStrG15(Value), Tag, TabCount, true);
+}
+
+std::string TGPXFile::WriteTime(support::TDateTime Value, const std::string &Tag,
+                                support::TDateTime Default, int TabCount) const {
+    if (Value == Default)
+        return {};
+    return WriteText(DateTimeToGPXTime(Value), Tag, TabCount, true);
+}
+
+// Only ExportGPX sets a sink; the string-returning list writers build their text whole.
+void TGPXFile::MaybeFlush(std::string &out) {
+    if (sink_ && out.size() >= (1u << 20)) {
+        sink_->Write(out);
+        out.clear();
+    }
+}
+
+void TGPXFile::WriteLink(std::string &out, const model::TGPXLink &link, int level) const {
+    std::string tabs(static_cast<std::size_t>(std::max(level, 0)), '\t');
+    out += tabs + "<link";
+    if (!link.href.empty())
+        out += " href=\"" + QuotedAttribute(link.href) + "\"";
+    out += ">" + LineBreak;
+    out += WriteText(link.text, "text", level + 1);
+    out += WriteText(link.ltype, "type", level + 1);
+    out += tabs + "</link>" + LineBreak;
+}
+
+void TGPXFile::WriteWaypoint(std::string &out, const TGPXwpt &p, const char *tag, int level) {
+    const int in = level + 1;
+    out += Indent(level) + "<" + tag + " lat=\"" + support::FloatToStrG15(p.Latitude) +
+           "\" lon=\"" + support::FloatToStrG15(p.Longitude) + "\">" + LineBreak;
+    out += WriteDouble(p.Altitude, "ele", 0, in);
+    out += WriteTime(p.DateTime, "time", 0, in);
+    out += WriteText(p.name, "name", in);
+    out += WriteText(p.cmt, "cmt", in);
+    out += WriteText(p.desc, "desc", in);
+    out += WriteText(p.src, "src", in);
+    if (p.link.filled)
+        WriteLink(out, p.link, 0);
+    out += WriteText(p.sym, "sym", in);
+    out += WriteText(p.wtype, "type", in);
+    out += WriteText(p.fix, "fix", in);
+    out += WriteInt(p.sat, "sat", 255, in);
+    out += WriteInt(p.dgpsid, "dgpsid", -1, in);
+    out += WriteDouble(p.magvar, "magvar", 0, in);
+    out += WriteDouble(p.geoidheight, "geoidheight", 0, in);
+    out += WriteDouble(p.hdop, "hdop", -1, in);
+    out += WriteDouble(p.vdop, "vdop", -1, in);
+    out += WriteDouble(p.pdop, "pdop", -1, in);
+    out += WriteDouble(p.ageofdgpsdata, "ageofdgpsdata", -1, in);
+    out += Indent(level) + Indent(level) + "<extensions><h:depth>" + DepthText(p.HBdepth) +
+           "</h:depth>" + kDepthMarkers + "</extensions>" + LineBreak;
+    out += Indent(level) + "</" + tag + ">" + LineBreak;
+    MaybeFlush(out);
+}
+
+template <class Item> void TGPXFile::WriteStyleAndExtensions(std::string &out, const Item &item) {
+    const model::TGPX_StyleLine &style = item.LineStyle;
+    bool opaque = std::fabs(style.Opacity()) >= 1;
+    bool styleSet = !style.IsDefaultColor() || !opaque;
+    bool writeStyle = styleSet && GPXOptions.GPX_Style;
+    if (!writeStyle && item.extensions.empty())
+        return;
+    out += IndentUnit + "<extensions>" + LineBreak;
+    if (writeStyle) {
+        out += IndentUnit + IndentUnit + "<line xmlns=\"" + kStyleNamespace + "\">" + LineBreak;
+        if (!style.IsDefaultColor())
+            out += WriteText(style.ColorStr(), "color", 3);
+        if (!opaque)
+            out += WriteText(style.OpacityStr(), "opacity", 3);
+        out += IndentUnit + IndentUnit + "</line>" + LineBreak;
+    }
+    out += item.extensions;
+    out += IndentUnit + "</extensions>" + LineBreak;
+}
+
+void TGPXFile::WriteRoute(std::string &out, const model::TGPXrte &r) {
+    out += "<rte>" + LineBreak;
+    out += WriteText(r.name, "name", 1);
+    out += WriteText(r.cmt, "cmt", 1);
+    out += WriteText(r.desc, "desc", 1);
+    out += WriteText(r.src, "src", 1);
+    if (r.link.filled)
+        WriteLink(out, r.link, 0);
+    out += WriteInt(r.number, "number", -1, 1);
+    out += WriteText(r.rtype, "type", 1);
+    WriteStyleAndExtensions(out, r);
+    for (const auto &p : r.Items())
+        WriteWaypoint(out, *p, "rtept", 1);
+    out += "</rte>" + LineBreak;
+}
+
+void TGPXFile::WriteTrack(std::string &out, const model::TGPXtrk &t) {
+    out += "<trk>" + LineBreak;
+    out += WriteText(t.name, "name", 1);
+    out += WriteText(t.cmt, "cmt", 1);
+    out += WriteText(t.desc, "desc", 1);
+    out += WriteText(t.src, "src", 1);
+    if (t.link.filled)
+        WriteLink(out, t.link, 0);
+    out += WriteInt(t.number, "number", -1, 1);
+    out += WriteText(t.ttype, "type", 1);
+    WriteStyleAndExtensions(out, t);
+    for (const auto &s : t.Items()) {
+        out += IndentUnit + "<trkseg>" + LineBreak;
+        for (const auto &p : s->Items())
+            WriteWaypoint(out, *p, "trkpt", 2);
+        out += WriteText(s->extensions, "extensions", 1, true);
+        out += IndentUnit + "</trkseg>" + LineBreak;
+    }
+    out += "</trk>" + LineBreak;
+}
+
+void TGPXFile::WriteMetadata(std::string &out, const model::TGPXmetadata &m) {
+    out += "<metadata>" + LineBreak;
+    out += WriteText(m.name, "name", 1);
+    out += WriteText(m.desc, "desc", 1);
+    if (m.author.filled) {
+        out += "\t<author>" + LineBreak;
+        out += WriteText(m.author.name, "name", 2);
+        if (m.author.email.filled) {
+            out += "\t" + IndentUnit + "<email>" + LineBreak;
+            out += WriteText(m.author.email.id, "id", 3);
+            out += WriteText(m.author.email.domain, "domain", 3);
+            out += "\t" + IndentUnit + "</email>" + LineBreak;
+        }
+        if (m.author.link.filled)
+            WriteLink(out, m.author.link, 2);
+        out += "</author>" + LineBreak;
+    }
+    if (m.copyright.filled) {
+        out += "\t<copyright";
+        if (!m.copyright.author.empty())
+            out += " author=\"" + QuotedAttribute(m.copyright.author) + "\"";
+        out += ">" + LineBreak;
+        out += WriteInt(m.copyright.year, "year", -1, 2);
+        out += WriteText(m.copyright.license, "license", 2);
+        out += "\t</copyright>" + LineBreak;
+    }
+    if (m.link.filled)
+        WriteLink(out, m.link, 1);
+    out += WriteTime(m.mtime, "time", 0, 1);
+    out += WriteText(m.keywords, "keywords", 1);
+    if (m.bounds.filled) {
+        out += "\t<bounds minlat=\"" + support::FloatToStrG15(m.bounds.minlat) + "\" minlon=\"" +
+               support::FloatToStrG15(m.bounds.minlon) + "\" maxlat=\"" +
+               support::FloatToStrG15(m.bounds.maxlat) + "\" maxlon=\"" +
+               support::FloatToStrG15(m.bounds.maxlon) + "\" />" + LineBreak;
+    }
+    out += WriteText(m.extensions, "extensions", 1, true);
+    out += "</metadata>" + LineBreak;
+}
+
+void TGPXFile::AppendWaypoints(std::string &out, const model::TGPXwptList &list) {
+    for (const auto &p : list.Items())
+        WriteWaypoint(out, *p, "wpt", 0);
+}
+
+void TGPXFile::AppendRoutes(std::string &out, const model::TGPXrteList &list) {
+    for (const auto &r : list.Items())
+        WriteRoute(out, *r);
+}
+
+void TGPXFile::AppendTracks(std::string &out, const model::TGPXtrkList &list) {
+    for (const auto &t : list.Items())
+        WriteTrack(out, *t);
+}
+
+std::string TGPXFile::ExportGPXWPTList(const model::TGPXwptList &WayptList) {
+    std::string out;
+    AppendWaypoints(out, WayptList);
+    return out;
+}
+
+std::string TGPXFile::ExportGPXRTEList(const model::TGPXrteList &RouteList) {
+    std::string out;
+    AppendRoutes(out, RouteList);
+    return out;
+}
+
+std::string TGPXFile::ExportGPXTRKList(const model::TGPXtrkList &TrackList) {
+    std::string out;
+    AppendTracks(out, TrackList);
+    return out;
+}
+
+void TGPXFile::ExportGPX(const std::string &Filename) {
+    LineBreak = GPXOptions.Compress ? "" : "\n";
+    IndentUnit = GPXOptions.Compress ? "" : "\t";
+    TGPX &doc = *GPXd;
+
+    support::AtomicFileWriter file(Filename);
+    sink_ = &file;
+    struct ResetSink {
+        support::AtomicFileWriter *&s;
+        ~ResetSink() { s = nullptr; }
+    } resetSink{sink_};
+
+    std::string out = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>") +
+                      LineBreak;
+    out += "<gpx version=\"1.1\" creator=\"" + QuotedAttribute(doc.creator) + "\" xmlns=\"" +
+           kGpxNamespace + "\" xmlns:xsi=\"" + kSchemaInstance + "\" xsi:schemaLocation=\"" +
+           kSchemaLocation + "\">" + LineBreak;
+    if (doc.metadata.filled) {
+        doc.ComputeMetaBounds();
+        WriteMetadata(out, doc.metadata);
+    }
+    // The lists stream to the file as they are written (see MaybeFlush).
+    if (doc.wpt.Count() > 0) {
+        AppendWaypoints(out, doc.wpt);
+        out += LineBreak;
+    }
+    if (doc.rte.Count() > 0) {
+        AppendRoutes(out, doc.rte);
+        out += LineBreak;
+    }
+    if (doc.trk.Count() > 0) {
+        AppendTracks(out, doc.trk);
+        out += LineBreak;
+    }
+    if (!support::TrimView(doc.extension.Text).empty())
+        out += "<extensions>" + doc.extension.Text + "</extensions>" + LineBreak;
+    out += "</gpx>";
+    file.Write(out);
+    file.Commit();
+    Modified = false;
+}
+
+} // namespace formats

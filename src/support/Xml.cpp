@@ -1,0 +1,546 @@
+#include "support/Xml.h"
+
+#include "support/NumText.h"
+
+#include <array>
+#include <charconv>
+
+namespace xml {
+
+namespace {
+
+bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+void AppendUtf8(std::string &out, std::uint32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string FromUtf16(const std::string &bytes, std::size_t start, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    auto unit = [&](std::size_t i) -> std::uint32_t {
+        auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, u);
+    }
+    return out;
+}
+
+// Windows-1252 for 0x80-0x9F (what files declared ISO-8859-1 mostly mean), Latin-1 elsewhere.
+std::string FromSingleByte(const std::string &bytes) {
+    static const std::array<std::uint16_t, 32> cp1252 = {
+        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char ch : bytes) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80)
+            out += ch;
+        else if (c < 0xA0)
+            AppendUtf8(out, cp1252[c - 0x80]);
+        else
+            AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string DeclaredEncoding(const std::string &bytes) {
+    if (bytes.compare(0, 5, "<?xml") != 0)
+        return {};
+    std::size_t end = bytes.find("?>");
+    if (end == std::string::npos || end > 1024)
+        return {};
+    std::string decl = support::LowerAscii(std::string_view(bytes).substr(0, end));
+    std::size_t at = decl.find("encoding");
+    if (at == std::string::npos)
+        return {};
+    std::size_t q = decl.find_first_of("\"'", at);
+    if (q == std::string::npos)
+        return {};
+    std::size_t q2 = decl.find(decl[q], q + 1);
+    if (q2 == std::string::npos)
+        return {};
+    return decl.substr(q + 1, q2 - q - 1);
+}
+
+void EscapeInto(std::string &out, std::string_view s, bool attribute) {
+    for (char c : s) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += attribute ? ">" : "&gt;"; break;
+        case '"': out += attribute ? "&quot;" : "\""; break;
+        default: out += c;
+        }
+    }
+}
+
+} // namespace
+
+std::string ToUtf8(std::string bytes) {
+    auto b = [&](std::size_t i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100;
+    };
+    if (b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF)
+        return bytes.substr(3);
+    if (b(0) == 0xFF && b(1) == 0xFE)
+        return FromUtf16(bytes, 2, false);
+    if (b(0) == 0xFE && b(1) == 0xFF)
+        return FromUtf16(bytes, 2, true);
+    if (b(0) == '<' && b(1) == 0 && b(2) != 0x100)
+        return FromUtf16(bytes, 0, false);
+    if (b(0) == 0 && b(1) == '<')
+        return FromUtf16(bytes, 0, true);
+    std::string enc = DeclaredEncoding(bytes);
+    if (enc == "iso-8859-1" || enc == "iso8859-1" || enc == "latin1" || enc == "latin-1" ||
+        enc == "iso_8859-1" || enc == "windows-1252" || enc == "cp1252")
+        return FromSingleByte(bytes);
+    return bytes;
+}
+
+// ---- Tree and Node ----
+
+int Tree::Append(int parent, NodeKind kind) {
+    int index = static_cast<int>(items.size());
+    Item item;
+    item.kind = kind;
+    item.parent = parent;
+    item.firstAttr = static_cast<int>(attrs.size());
+    items.push_back(std::move(item));
+    if (parent >= 0) {
+        Item &p = items[static_cast<std::size_t>(parent)];
+        if (p.lastChild >= 0)
+            items[static_cast<std::size_t>(p.lastChild)].nextSibling = index;
+        else
+            p.firstChild = index;
+        p.lastChild = index;
+    }
+    return index;
+}
+
+namespace {
+const Tree::Item &ItemOf(const Tree *t, int i) { return t->items[static_cast<std::size_t>(i)]; }
+} // namespace
+
+NodeKind Node::Kind() const { return ItemOf(tree_, index_).kind; }
+const std::string &Node::Name() const { return ItemOf(tree_, index_).name; }
+const std::string &Node::Value() const { return ItemOf(tree_, index_).value; }
+Node Node::Parent() const { return Node(tree_, ItemOf(tree_, index_).parent); }
+Node Node::FirstChild() const { return Node(tree_, ItemOf(tree_, index_).firstChild); }
+Node Node::NextSibling() const { return Node(tree_, ItemOf(tree_, index_).nextSibling); }
+bool Node::HasAttributes() const { return ItemOf(tree_, index_).attrCount > 0; }
+
+const Attribute *Node::FindAttribute(std::string_view name) const {
+    const Tree::Item &it = ItemOf(tree_, index_);
+    for (int i = 0; i < it.attrCount; ++i) {
+        const Attribute &a = tree_->attrs[static_cast<std::size_t>(it.firstAttr + i)];
+        if (support::EqualsNoCase(a.name, name))
+            return &a;
+    }
+    return nullptr;
+}
+
+std::string Node::AttributeValue(std::string_view name) const {
+    const Attribute *a = FindAttribute(name);
+    return a ? a->value : std::string();
+}
+
+std::vector<Attribute> Node::Attributes() const {
+    const Tree::Item &it = ItemOf(tree_, index_);
+    auto first = tree_->attrs.begin() + it.firstAttr;
+    return std::vector<Attribute>(first, first + it.attrCount);
+}
+
+std::string Node::TextContent() const {
+    std::string out;
+    int cur = index_;
+    // Pre-order walk without recursion.
+    while (cur >= 0) {
+        const Tree::Item &it = ItemOf(tree_, cur);
+        if (it.kind == NodeKind::Text || it.kind == NodeKind::CData)
+            out += it.value;
+        if (it.firstChild >= 0) {
+            cur = it.firstChild;
+            continue;
+        }
+        while (cur != index_ && ItemOf(tree_, cur).nextSibling < 0)
+            cur = ItemOf(tree_, cur).parent;
+        cur = cur == index_ ? -1 : ItemOf(tree_, cur).nextSibling;
+    }
+    return support::Trim(out);
+}
+
+std::string Node::Markup() const {
+    std::string out;
+    int cur = index_;
+    while (cur >= 0) {
+        const Tree::Item &it = ItemOf(tree_, cur);
+        switch (it.kind) {
+        case NodeKind::Text: EscapeInto(out, it.value, false); break;
+        case NodeKind::CData: out += "<![CDATA[" + it.value + "]]>"; break;
+        case NodeKind::Comment: out += "<!--" + it.value + "-->"; break;
+        case NodeKind::Element:
+            out += '<';
+            out += it.name;
+            for (int i = 0; i < it.attrCount; ++i) {
+                const Attribute &a = tree_->attrs[static_cast<std::size_t>(it.firstAttr + i)];
+                out += ' ';
+                out += a.name;
+                out += "=\"";
+                EscapeInto(out, a.value, true);
+                out += '"';
+            }
+            out += it.firstChild >= 0 ? ">" : "/>";
+            break;
+        }
+        if (it.firstChild >= 0) {
+            cur = it.firstChild;
+            continue;
+        }
+        // Close finished elements on the way back up.
+        while (cur != index_ && ItemOf(tree_, cur).nextSibling < 0) {
+            cur = ItemOf(tree_, cur).parent;
+            out += "</" + ItemOf(tree_, cur).name + ">";
+        }
+        cur = cur == index_ ? -1 : ItemOf(tree_, cur).nextSibling;
+    }
+    return out;
+}
+
+// ---- PullParser ----
+
+void PullParser::FailAt(const std::string &message, std::size_t pos) const {
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < pos && i < text_.size(); ++i) {
+        if (text_[i] == '\n')
+            ++line, column = 1;
+        else
+            ++column;
+    }
+    throw ParseError(message + ", line " + std::to_string(line) + ", column " +
+                         std::to_string(column),
+                     pos);
+}
+
+void PullParser::Fail(const std::string &message) const { FailAt(message, pos_); }
+
+void PullParser::SkipBlanks() {
+    while (pos_ < text_.size() && IsXmlBlank(text_[pos_]))
+        ++pos_;
+}
+
+std::string_view PullParser::ParseName() {
+    std::size_t start = pos_;
+    while (pos_ < text_.size()) {
+        char c = text_[pos_];
+        if (IsXmlBlank(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' ||
+            c == '\'')
+            break;
+        ++pos_;
+    }
+    return text_.substr(start, pos_ - start);
+}
+
+void PullParser::SkipUntil(std::string_view terminator, const char *what) {
+    std::size_t end = text_.find(terminator, pos_);
+    if (end == std::string_view::npos)
+        Fail(std::string("Unexpected end of file inside a ") + what);
+    pos_ = end + terminator.size();
+}
+
+void PullParser::SkipDoctype() {
+    int brackets = 0;
+    char quote = 0;
+    for (std::size_t i = pos_ + 2; i < text_.size(); ++i) {
+        char c = text_[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '[') {
+            ++brackets;
+        } else if (c == ']') {
+            --brackets;
+        } else if (c == '>' && brackets <= 0) {
+            pos_ = i + 1;
+            return;
+        }
+    }
+    Fail("Unexpected end of file inside the document type declaration");
+}
+
+void PullParser::DecodeInto(std::string_view raw, std::string &out, bool attribute) const {
+    out.reserve(out.size() + raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '\r') {
+            if (i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
+            out += attribute ? ' ' : '\n';
+            continue;
+        }
+        if (attribute && (c == '\n' || c == '\t')) {
+            out += ' ';
+            continue;
+        }
+        if (c != '&') {
+            out += c;
+            continue;
+        }
+        std::size_t semi = raw.find(';', i + 1);
+        if (semi == std::string_view::npos || semi - i > 12) {
+            out += c; // a bare "&" is kept as it stands
+            continue;
+        }
+        std::string_view ent = raw.substr(i + 1, semi - i - 1);
+        if (ent == "lt")
+            out += '<';
+        else if (ent == "gt")
+            out += '>';
+        else if (ent == "amp")
+            out += '&';
+        else if (ent == "quot")
+            out += '"';
+        else if (ent == "apos")
+            out += '\'';
+        else if (ent.size() > 1 && ent[0] == '#') {
+            bool hex = ent[1] == 'x' || ent[1] == 'X';
+            std::string_view digits = ent.substr(hex ? 2 : 1);
+            std::uint32_t cp = 0;
+            auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp,
+                                     hex ? 16 : 10);
+            if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
+                cp = 0xFFFD;
+            AppendUtf8(out, cp == 0 ? 0xFFFD : cp);
+        } else {
+            // Entities declared in a document type are never expanded.
+            out.append(raw.substr(i, semi - i + 1));
+        }
+        i = semi;
+    }
+}
+
+void PullParser::ParseStartTag() {
+    std::size_t tagStart = pos_;
+    if (seenRoot_ && open_.empty())
+        Fail("Only one top level element is allowed");
+    ++pos_;
+    std::string_view name = ParseName();
+    if (name.empty())
+        Fail("Element name expected");
+    attributes_.clear();
+    for (;;) {
+        SkipBlanks();
+        if (pos_ >= text_.size())
+            FailAt("Unexpected end of file inside the tag <" + std::string(name) + ">", tagStart);
+        char c = text_[pos_];
+        if (c == '>') {
+            ++pos_;
+            break;
+        }
+        if (c == '/') {
+            if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '>')
+                Fail("'>' expected");
+            pos_ += 2;
+            pendingEnd_ = true;
+            break;
+        }
+        std::string_view attrName = ParseName();
+        if (attrName.empty())
+            Fail("Attribute name expected");
+        SkipBlanks();
+        if (pos_ >= text_.size() || text_[pos_] != '=')
+            Fail("'=' expected after attribute " + std::string(attrName));
+        ++pos_;
+        SkipBlanks();
+        if (pos_ >= text_.size() || (text_[pos_] != '"' && text_[pos_] != '\''))
+            Fail("Quoted value expected for attribute " + std::string(attrName));
+        char quote = text_[pos_++];
+        std::size_t end = text_.find(quote, pos_);
+        if (end == std::string_view::npos)
+            Fail("Unterminated value of attribute " + std::string(attrName));
+        std::string_view raw = text_.substr(pos_, end - pos_);
+        if (raw.find('<') != std::string_view::npos)
+            Fail("'<' in the value of attribute " + std::string(attrName));
+        Attribute a;
+        a.name.assign(attrName);
+        DecodeInto(raw, a.value, true);
+        attributes_.push_back(std::move(a));
+        pos_ = end + 1;
+    }
+    name_.assign(name);
+    open_.push_back(name_);
+    seenRoot_ = true;
+}
+
+void PullParser::ParseEndTag() {
+    pos_ += 2;
+    std::string_view name = ParseName();
+    SkipBlanks();
+    if (pos_ >= text_.size() || text_[pos_] != '>')
+        Fail("'>' expected in the end tag </" + std::string(name) + ">");
+    if (open_.empty())
+        Fail("End tag </" + std::string(name) + "> without a start tag");
+    if (open_.back() != name)
+        Fail("End tag </" + std::string(name) + "> does not match the start tag <" +
+             open_.back() + ">");
+    ++pos_;
+    name_.assign(name);
+    open_.pop_back();
+    attributes_.clear();
+}
+
+PullParser::Event PullParser::Next() {
+    if (pendingEnd_) {
+        pendingEnd_ = false;
+        name_ = open_.back();
+        open_.pop_back();
+        attributes_.clear();
+        return event_ = Event::EndElement;
+    }
+    for (;;) {
+        if (pos_ >= text_.size()) {
+            if (!open_.empty())
+                Fail("Unexpected end of file: element <" + open_.back() + "> is not closed");
+            if (!seenRoot_)
+                Fail("No root element");
+            return event_ = Event::EndOfDocument;
+        }
+        if (text_[pos_] == '<') {
+            if (StartsWith("<?")) {
+                SkipUntil("?>", "processing instruction");
+                continue;
+            }
+            if (StartsWith("<!--")) {
+                std::size_t start = pos_ + 4;
+                SkipUntil("-->", "comment");
+                if (open_.empty())
+                    continue;
+                value_.assign(text_.substr(start, pos_ - 3 - start));
+                return event_ = Event::Comment;
+            }
+            if (StartsWith("<![CDATA[")) {
+                if (open_.empty())
+                    Fail("CDATA section outside the root element");
+                std::size_t start = pos_ + 9;
+                SkipUntil("]]>", "CDATA section");
+                value_.assign(text_.substr(start, pos_ - 3 - start));
+                return event_ = Event::CData;
+            }
+            if (StartsWith("<!DOCTYPE")) {
+                if (seenRoot_)
+                    Fail("Misplaced document type declaration");
+                SkipDoctype();
+                continue;
+            }
+            if (StartsWith("<!"))
+                Fail("Unknown markup declaration");
+            if (StartsWith("</")) {
+                ParseEndTag();
+                return event_ = Event::EndElement;
+            }
+            ParseStartTag();
+            return event_ = Event::StartElement;
+        }
+        std::size_t start = pos_;
+        std::size_t end = text_.find('<', pos_);
+        if (end == std::string_view::npos)
+            end = text_.size();
+        std::string_view raw = text_.substr(start, end - start);
+        pos_ = end;
+        if (support::TrimView(raw).empty())
+            continue;
+        if (open_.empty())
+            FailAt("Text outside the root element", start);
+        value_.clear();
+        DecodeInto(raw, value_, false);
+        return event_ = Event::Text;
+    }
+}
+
+int PullParser::ReadSubtree(Tree &tree, int parent) {
+    auto addElement = [&](int under) {
+        int index = tree.Append(under, NodeKind::Element);
+        Tree::Item &it = tree.items[static_cast<std::size_t>(index)];
+        it.name = name_;
+        it.attrCount = static_cast<int>(attributes_.size());
+        for (Attribute &a : attributes_)
+            tree.attrs.push_back(std::move(a));
+        return index;
+    };
+    const int root = addElement(parent);
+    int current = root;
+    for (;;) {
+        switch (Next()) {
+        case Event::StartElement: current = addElement(current); break;
+        case Event::EndElement:
+            if (current == root)
+                return root;
+            current = tree.items[static_cast<std::size_t>(current)].parent;
+            break;
+        case Event::Text:
+        case Event::CData:
+        case Event::Comment: {
+            NodeKind kind = event_ == Event::Text    ? NodeKind::Text
+                            : event_ == Event::CData ? NodeKind::CData
+                                                     : NodeKind::Comment;
+            int index = tree.Append(current, kind);
+            tree.items[static_cast<std::size_t>(index)].value = value_;
+            break;
+        }
+        case Event::EndOfDocument: return root; // not reached: Next() throws first
+        }
+    }
+}
+
+void PullParser::SkipSubtree() {
+    const std::size_t depth = open_.size();
+    while (!(Next() == Event::EndElement && open_.size() < depth)) {
+    }
+}
+
+void PullParser::ReadToEnd() {
+    while (Next() != Event::EndOfDocument) {
+    }
+}
+
+void ParseDocument(std::string_view utf8Text, Tree &tree) {
+    tree.Clear();
+    PullParser parser(utf8Text);
+    while (parser.Next() != PullParser::Event::StartElement) {
+    }
+    parser.ReadSubtree(tree, -1);
+    parser.ReadToEnd();
+}
+
+} // namespace xml
