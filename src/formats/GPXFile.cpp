@@ -1,6 +1,7 @@
 #include "formats/GPXFile.h"
 
 #include "support/AtomicFile.h"
+#include "support/MappedFile.h"
 #include "support/NumText.h"
 #include "support/XmlPath.h"
 
@@ -86,13 +87,24 @@ std::string TGPXFile::GetExtensionNodeContent(Node Parent, std::string_view Node
 }
 
 void TGPXFile::ImportGPXFile(const std::string &path) {
-    std::string text;
+    std::unique_ptr<support::MappedFile> file;
     try {
-        text = xml::ToUtf8(support::ReadWholeFile(path));
+        file = std::make_unique<support::MappedFile>(path);
     } catch (const support::FileError &e) {
         AddLog(std::string(e.what()) + " (LoadDataSource0).");
         return;
     }
+    std::string converted;
+    std::string_view text = xml::AsUtf8(file->View(), converted);
+    // Text already parsed is not needed again (only when the view is the mapping itself).
+    if (converted.empty())
+        releaseInput_ = [&](std::size_t offset) {
+            file->ReleaseBefore(offset + static_cast<std::size_t>(text.data() - file->View().data()));
+        };
+    struct ResetRelease {
+        std::function<void(std::size_t)> &hook;
+        ~ResetRelease() { hook = nullptr; }
+    } resetRelease{releaseInput_};
     Staged staged;
     std::exception_ptr contentError;
     bool isGpx = false;
@@ -351,6 +363,7 @@ void TGPXFile::ReadRoute(PullParser &parser, TGPX &doc) {
             }
             pointTree.Clear();
             parser.ReadSubtree(pointTree);
+            ReleaseConsumed(parser, route->Count());
             try {
                 ReadWaypoint(pointTree.Root(), *route);
             } catch (const std::exception &) {
@@ -422,6 +435,7 @@ void TGPXFile::ReadTrackSegment(PullParser &parser, model::TGPXtrk &track) {
             }
             pointTree.Clear();
             parser.ReadSubtree(pointTree);
+            ReleaseConsumed(parser, segment->Count());
             try {
                 ReadWaypoint(pointTree.Root(), *segment);
             } catch (const std::exception &) {
@@ -441,6 +455,11 @@ void TGPXFile::ReadTrackSegment(PullParser &parser, model::TGPXtrk &track) {
     track.Add(std::move(segment));
     if (error)
         std::rethrow_exception(error);
+}
+
+void TGPXFile::ReleaseConsumed(const PullParser &parser, int pointsRead) {
+    if (releaseInput_ && pointsRead % 8192 == 0)
+        releaseInput_(parser.Offset());
 }
 
 std::string TGPXFile::ReadDocumentExtensions(Node e) {

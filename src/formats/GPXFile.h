@@ -6,6 +6,7 @@
 #include "support/DateTime.h"
 #include "support/Xml.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -101,7 +102,10 @@ class TGPXFile {
     void AppendTracks(std::string &out, const model::TGPXtrkList &list);
     void MaybeFlush(std::string &out);
 
+    void ReleaseConsumed(const xml::PullParser &parser, int pointsRead);
+
     support::AtomicFileWriter *sink_ = nullptr; // set while ExportGPX streams to a file
+    std::function<void(std::size_t)> releaseInput_; // set while ImportGPXFile reads a file
 };
 
 } // namespace formats

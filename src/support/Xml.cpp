@@ -31,7 +31,7 @@ void AppendUtf8(std::string &out, std::uint32_t cp) {
     }
 }
 
-std::string FromUtf16(const std::string &bytes, std::size_t start, bool bigEndian) {
+std::string FromUtf16(std::string_view bytes, std::size_t start, bool bigEndian) {
     std::string out;
     out.reserve(bytes.size() / 2);
     auto unit = [&](std::size_t i) -> std::uint32_t {
@@ -54,7 +54,7 @@ std::string FromUtf16(const std::string &bytes, std::size_t start, bool bigEndia
 }
 
 // Windows-1252 for 0x80-0x9F (what files declared ISO-8859-1 mostly mean), Latin-1 elsewhere.
-std::string FromSingleByte(const std::string &bytes) {
+std::string FromSingleByte(std::string_view bytes) {
     static const std::array<std::uint16_t, 32> cp1252 = {
         0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -73,13 +73,13 @@ std::string FromSingleByte(const std::string &bytes) {
     return out;
 }
 
-std::string DeclaredEncoding(const std::string &bytes) {
-    if (bytes.compare(0, 5, "<?xml") != 0)
+std::string DeclaredEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 5) != "<?xml")
         return {};
     std::size_t end = bytes.find("?>");
     if (end == std::string::npos || end > 1024)
         return {};
-    std::string decl = support::LowerAscii(std::string_view(bytes).substr(0, end));
+    std::string decl = support::LowerAscii(bytes.substr(0, end));
     std::size_t at = decl.find("encoding");
     if (at == std::string::npos)
         return {};
@@ -106,40 +106,45 @@ void EscapeInto(std::string &out, std::string_view s, bool attribute) {
 
 } // namespace
 
-std::string ToUtf8(std::string bytes) {
+std::string_view AsUtf8(std::string_view bytes, std::string &storage) {
     auto b = [&](std::size_t i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100;
     };
     if (b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF)
         return bytes.substr(3);
     if (b(0) == 0xFF && b(1) == 0xFE)
-        return FromUtf16(bytes, 2, false);
+        return storage = FromUtf16(bytes, 2, false);
     if (b(0) == 0xFE && b(1) == 0xFF)
-        return FromUtf16(bytes, 2, true);
+        return storage = FromUtf16(bytes, 2, true);
     if (b(0) == '<' && b(1) == 0 && b(2) != 0x100)
-        return FromUtf16(bytes, 0, false);
+        return storage = FromUtf16(bytes, 0, false);
     if (b(0) == 0 && b(1) == '<')
-        return FromUtf16(bytes, 0, true);
+        return storage = FromUtf16(bytes, 0, true);
     std::string enc = DeclaredEncoding(bytes);
     if (enc == "iso-8859-1" || enc == "iso8859-1" || enc == "latin1" || enc == "latin-1" ||
         enc == "iso_8859-1" || enc == "windows-1252" || enc == "cp1252")
-        return FromSingleByte(bytes);
+        return storage = FromSingleByte(bytes);
     return bytes;
 }
 
 // ---- Tree and Node ----
 
 int Tree::Append(int parent, NodeKind kind) {
-    int index = static_cast<int>(items.size());
-    Item item;
+    int index = static_cast<int>(itemCount_);
+    if (itemCount_ == items_.size())
+        items_.emplace_back();
+    Item &item = items_[itemCount_++];
     item.kind = kind;
+    item.name.clear();
+    item.value.clear();
     item.parent = parent;
-    item.firstAttr = static_cast<int>(attrs.size());
-    items.push_back(std::move(item));
+    item.firstChild = item.lastChild = item.nextSibling = -1;
+    item.firstAttr = static_cast<int>(attrCount_);
+    item.attrCount = 0;
     if (parent >= 0) {
-        Item &p = items[static_cast<std::size_t>(parent)];
+        Item &p = ItemAt(parent);
         if (p.lastChild >= 0)
-            items[static_cast<std::size_t>(p.lastChild)].nextSibling = index;
+            ItemAt(p.lastChild).nextSibling = index;
         else
             p.firstChild = index;
         p.lastChild = index;
@@ -147,22 +152,21 @@ int Tree::Append(int parent, NodeKind kind) {
     return index;
 }
 
-namespace {
-const Tree::Item &ItemOf(const Tree *t, int i) { return t->items[static_cast<std::size_t>(i)]; }
-} // namespace
+Attribute &Tree::AppendAttribute(int node) {
+    if (attrCount_ == attrs_.size())
+        attrs_.emplace_back();
+    ++ItemAt(node).attrCount;
+    return attrs_[attrCount_++];
+}
 
-NodeKind Node::Kind() const { return ItemOf(tree_, index_).kind; }
-const std::string &Node::Name() const { return ItemOf(tree_, index_).name; }
-const std::string &Node::Value() const { return ItemOf(tree_, index_).value; }
-Node Node::Parent() const { return Node(tree_, ItemOf(tree_, index_).parent); }
-Node Node::FirstChild() const { return Node(tree_, ItemOf(tree_, index_).firstChild); }
-Node Node::NextSibling() const { return Node(tree_, ItemOf(tree_, index_).nextSibling); }
-bool Node::HasAttributes() const { return ItemOf(tree_, index_).attrCount > 0; }
+namespace {
+const Tree::Item &ItemOf(const Tree *t, int i) { return t->ItemAt(i); }
+} // namespace
 
 const Attribute *Node::FindAttribute(std::string_view name) const {
     const Tree::Item &it = ItemOf(tree_, index_);
     for (int i = 0; i < it.attrCount; ++i) {
-        const Attribute &a = tree_->attrs[static_cast<std::size_t>(it.firstAttr + i)];
+        const Attribute &a = tree_->AttributeAt(it.firstAttr + i);
         if (support::EqualsNoCase(a.name, name))
             return &a;
     }
@@ -176,8 +180,10 @@ std::string Node::AttributeValue(std::string_view name) const {
 
 std::vector<Attribute> Node::Attributes() const {
     const Tree::Item &it = ItemOf(tree_, index_);
-    auto first = tree_->attrs.begin() + it.firstAttr;
-    return std::vector<Attribute>(first, first + it.attrCount);
+    std::vector<Attribute> out;
+    for (int i = 0; i < it.attrCount; ++i)
+        out.push_back(tree_->AttributeAt(it.firstAttr + i));
+    return out;
 }
 
 std::string Node::TextContent() const {
@@ -212,7 +218,7 @@ std::string Node::Markup() const {
             out += '<';
             out += it.name;
             for (int i = 0; i < it.attrCount; ++i) {
-                const Attribute &a = tree_->attrs[static_cast<std::size_t>(it.firstAttr + i)];
+                const Attribute &a = tree_->AttributeAt(it.firstAttr + i);
                 out += ' ';
                 out += a.name;
                 out += "=\"";
@@ -300,6 +306,10 @@ void PullParser::SkipDoctype() {
 }
 
 void PullParser::DecodeInto(std::string_view raw, std::string &out, bool attribute) const {
+    if (raw.find_first_of(attribute ? "&\r\n\t" : "&\r") == std::string_view::npos) {
+        out.append(raw);
+        return;
+    }
     out.reserve(out.size() + raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) {
         char c = raw[i];
@@ -491,11 +501,12 @@ PullParser::Event PullParser::Next() {
 int PullParser::ReadSubtree(Tree &tree, int parent) {
     auto addElement = [&](int under) {
         int index = tree.Append(under, NodeKind::Element);
-        Tree::Item &it = tree.items[static_cast<std::size_t>(index)];
-        it.name = name_;
-        it.attrCount = static_cast<int>(attributes_.size());
-        for (Attribute &a : attributes_)
-            tree.attrs.push_back(std::move(a));
+        tree.ItemAt(index).name = name_;
+        for (const Attribute &a : attributes_) {
+            Attribute &copy = tree.AppendAttribute(index);
+            copy.name = a.name;
+            copy.value = a.value;
+        }
         return index;
     };
     const int root = addElement(parent);
@@ -506,7 +517,7 @@ int PullParser::ReadSubtree(Tree &tree, int parent) {
         case Event::EndElement:
             if (current == root)
                 return root;
-            current = tree.items[static_cast<std::size_t>(current)].parent;
+            current = tree.ItemAt(current).parent;
             break;
         case Event::Text:
         case Event::CData:
@@ -515,7 +526,7 @@ int PullParser::ReadSubtree(Tree &tree, int parent) {
                             : event_ == Event::CData ? NodeKind::CData
                                                      : NodeKind::Comment;
             int index = tree.Append(current, kind);
-            tree.items[static_cast<std::size_t>(index)].value = value_;
+            tree.ItemAt(index).value = value_;
             break;
         }
         case Event::EndOfDocument: return root; // not reached: Next() throws first

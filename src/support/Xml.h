@@ -22,9 +22,9 @@ struct ParseError : std::runtime_error {
     std::size_t offset; // byte offset in the UTF-8 text
 };
 
-// The document's bytes as UTF-8: a byte order mark is dropped, UTF-16 is converted,
-// and ISO-8859-1 / Windows-1252 (as declared) are converted.
-std::string ToUtf8(std::string bytes);
+// The document's text as UTF-8: a view into `bytes` past any byte order mark, or,
+// for UTF-16 and declared ISO-8859-1 / Windows-1252, the converted text in `storage`.
+std::string_view AsUtf8(std::string_view bytes, std::string &storage);
 
 enum class NodeKind : std::uint8_t { Element, Text, CData, Comment };
 
@@ -74,19 +74,35 @@ class Tree {
         int firstAttr = 0, attrCount = 0;
     };
 
+    // Keeps the storage: a tree refilled for every point allocates nothing once warm.
     void Clear() {
-        items.clear();
-        attrs.clear();
+        itemCount_ = 0;
+        attrCount_ = 0;
     }
-    bool Empty() const { return items.empty(); }
-    Node Root() const { return Node(this, items.empty() ? -1 : 0); }
+    bool Empty() const { return itemCount_ == 0; }
+    Node Root() const { return Node(this, itemCount_ == 0 ? -1 : 0); }
     Node At(int index) const { return Node(this, index); }
 
     int Append(int parent, NodeKind kind); // links the new node as parent's last child
+    Attribute &AppendAttribute(int node); // the node must be the last one appended
 
-    std::vector<Item> items;
-    std::vector<Attribute> attrs;
+    Item &ItemAt(int i) { return items_[static_cast<std::size_t>(i)]; }
+    const Item &ItemAt(int i) const { return items_[static_cast<std::size_t>(i)]; }
+    const Attribute &AttributeAt(int i) const { return attrs_[static_cast<std::size_t>(i)]; }
+
+  private:
+    std::vector<Item> items_;
+    std::vector<Attribute> attrs_;
+    std::size_t itemCount_ = 0, attrCount_ = 0;
 };
+
+inline NodeKind Node::Kind() const { return tree_->ItemAt(index_).kind; }
+inline const std::string &Node::Name() const { return tree_->ItemAt(index_).name; }
+inline const std::string &Node::Value() const { return tree_->ItemAt(index_).value; }
+inline Node Node::Parent() const { return Node(tree_, tree_->ItemAt(index_).parent); }
+inline Node Node::FirstChild() const { return Node(tree_, tree_->ItemAt(index_).firstChild); }
+inline Node Node::NextSibling() const { return Node(tree_, tree_->ItemAt(index_).nextSibling); }
+inline bool Node::HasAttributes() const { return tree_->ItemAt(index_).attrCount > 0; }
 
 class PullParser {
   public:
@@ -103,6 +119,7 @@ class PullParser {
     const std::vector<Attribute> &Attributes() const { return attributes_; }
     const std::string &Value() const { return value_; }
     std::size_t Depth() const { return open_.size(); }
+    std::size_t Offset() const { return pos_; }
 
     // On a StartElement: appends the element and everything inside it to `tree` under
     // `parent` (-1: as a root) and consumes it through its end tag. Returns its index.

@@ -84,14 +84,43 @@ std::vector<Node> SelectNodes(Node context, std::string_view path) {
     return current;
 }
 
+namespace {
+
+bool OnlyChildSteps(std::string_view path) {
+    if (path.empty() || path.front() == '/' || path.back() == '/' ||
+        path.find("//") != std::string_view::npos)
+        return false;
+    for (std::size_t start = 0;;) {
+        std::size_t slash = path.find('/', start);
+        std::string_view step = path.substr(start, slash - start);
+        if (step == "." || step == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            return true;
+        start = slash + 1;
+    }
+}
+
+// Child steps visit matches in document order, so the last one visited is the last.
+void LastByChildSteps(Node context, std::string_view path, Node &last) {
+    std::size_t slash = path.find('/');
+    std::string_view step = path.substr(0, slash);
+    ForEachChildElement(context, [&](Node c) {
+        if (!Matches(c, step))
+            return;
+        if (slash == std::string_view::npos)
+            last = c;
+        else
+            LastByChildSteps(c, path.substr(slash + 1), last);
+    });
+}
+
+} // namespace
+
 Node SelectLast(Node context, std::string_view path) {
-    // Single child step: the common case, answered without building a list.
-    if (path.find('/') == std::string_view::npos && path != "." && path != "..") {
+    if (context && OnlyChildSteps(path)) {
         Node last;
-        ForEachChildElement(context, [&](Node c) {
-            if (Matches(c, path))
-                last = c;
-        });
+        LastByChildSteps(context, path, last);
         return last;
     }
     std::vector<Node> all = SelectNodes(context, path);
