@@ -1,1 +1,85 @@
+#include "support/AtomicFile.h"
+#include "support/MappedFile.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace support;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "dw-test-XXXXXX").string();
+        path = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir() {
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(path);
+    }
+    std::size_t Entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
+    }
+};
+
+void WriteFile(const fs::path &p, const std::string &text) { std::ofstream(p) << text; }
+
+} // namespace
+
+TEST(AtomicFile, ReplacesOnlyOnCommit) {
+    TempDir dir;
+    fs::path target = dir.path / "lake.gpx";
+    WriteFile(target, "old");
+    {
+        AtomicFileWriter w(target.string());
+        w.Write("new text");
+        EXPECT_EQ(ReadWholeFile(target.string()), "old");
+        // destroyed without Commit: the write is abandoned
+    }
+    EXPECT_EQ(ReadWholeFile(target.string()), "old");
+    EXPECT_EQ(dir.Entries(), 1u);
+
+    AtomicFileWriter w(target.string());
+    w.Write(std::string(3 << 20, 'x')); // more than one flush
+    w.Commit();
+    EXPECT_EQ(fs::file_size(target), 3u << 20);
+    EXPECT_EQ(dir.Entries(), 1u);
+}
+
+TEST(AtomicFile, UnwritableFolderIsAnErrorAndLeavesTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    TempDir dir;
+    fs::path target = dir.path / "lake.gpx";
+    WriteFile(target, "old");
+    fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(AtomicFileWriter(target.string()), FileError);
+    fs::permissions(dir.path, fs::perms::owner_all);
+    EXPECT_EQ(ReadWholeFile(target.string()), "old");
+}
+
+TEST(AtomicFile, FolderOrMissingFolderIsAnError) {
+    TempDir dir;
+    EXPECT_THROW(AtomicFileWriter(dir.path.string()), FileError);
+    EXPECT_THROW(AtomicFileWriter((dir.path / "no" / "such.gpx").string()), FileError);
+    EXPECT_EQ(dir.Entries(), 0u);
+}
+
+TEST(MappedFile, ReadsFilesAndRefusesFolders) {
+    TempDir dir;
+    fs::path p = dir.path / "a.txt";
+    WriteFile(p, "hello");
+    MappedFile m(p.string());
+    EXPECT_EQ(m.View(), "hello");
+    m.ReleaseBefore(5);
+    EXPECT_EQ(m.View(), "hello"); // released pages read again on demand
+    WriteFile(dir.path / "empty", "");
+    EXPECT_EQ(MappedFile((dir.path / "empty").string()).View(), "");
+    EXPECT_THROW(MappedFile(dir.path.string()), FileError);
+    EXPECT_THROW(MappedFile((dir.path / "missing").string()), FileError);
+}

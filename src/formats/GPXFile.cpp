@@ -111,7 +111,7 @@ void TGPXFile::ImportGPXFile(const std::string &path) {
     try {
         PullParser parser(text);
         try {
-            isGpx = ReadGPXDocument(parser, staged);
+            ReadGPXDocument(parser, staged, isGpx);
         } catch (const xml::ParseError &) {
             throw;
         } catch (const std::exception &) {
@@ -161,16 +161,17 @@ void TGPXFile::ImportGPXFile(const std::string &path) {
     Loaded = true;
 }
 
-bool TGPXFile::ReadGPXDocument(PullParser &parser, Staged &staged) {
+void TGPXFile::ReadGPXDocument(PullParser &parser, Staged &staged, bool &isGpx) {
     while (parser.Next() != PullParser::Event::StartElement) {
     }
-    if (LowerAscii(parser.Name()) != "gpx")
-        return false;
+    isGpx = LowerAscii(parser.Name()) == "gpx";
+    if (!isGpx)
+        return;
     xml::Tree tree;
     for (;;) {
         PullParser::Event ev = parser.Next();
         if (ev == PullParser::Event::EndElement)
-            return true; // the root's end
+            return; // the root's end
         if (ev != PullParser::Event::StartElement)
             continue;
         std::string name = LowerAscii(parser.Name());

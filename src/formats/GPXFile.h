@@ -78,7 +78,7 @@ class TGPXFile {
 
   private:
     struct Staged;
-    bool ReadGPXDocument(xml::PullParser &parser, Staged &staged);
+    void ReadGPXDocument(xml::PullParser &parser, Staged &staged, bool &isGpx);
     void ReadMetadata(xml::Node element, Staged &staged);
     static model::TGPXperson ReadPerson(xml::Node element);
     static model::TGPXLink ReadLink(xml::Node element);
