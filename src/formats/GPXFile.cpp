@@ -77,9 +77,13 @@ std::string TGPXFile::GetLastNodeText(Node Parent, std::string_view NodeName) {
 
 std::string TGPXFile::GetExtensionNodeContent(Node Parent, std::string_view NodeName) {
     Node n = xml::SelectLast(Parent, NodeName);
-    if (!n)
-        return {};
-    std::string markup = support::Trim(n.Markup());
+    return n ? InnerMarkup(n, NodeName) : std::string();
+}
+
+// The markup between "<name>" and the next "</name>"; the whole markup when the element
+// is not written with exactly that start tag (attributes, other letter case, empty).
+std::string TGPXFile::InnerMarkup(Node element, std::string_view NodeName) {
+    std::string markup = support::Trim(element.Markup());
     std::string name(NodeName);
     if (markup.find("<" + name + ">") == std::string::npos)
         return markup;
@@ -265,6 +269,44 @@ void TGPXFile::ReadMetadata(Node e, Staged &staged) {
         });
 }
 
+namespace {
+
+// The children a point reads, found in one pass; of several with one name the last counts.
+enum PointChild {
+    kTime, kEle, kMagvar, kGeoidheight, kName, kCmt, kDesc, kSrc, kLink, kSym, kType, kFix,
+    kSat, kHdop, kVdop, kPdop, kAgeofdgpsdata, kDgpsid, kExtensions, kPointChildCount
+};
+constexpr const char *kPointChildNames[kPointChildCount] = {
+    "time", "ele", "magvar", "geoidheight", "name", "cmt", "desc", "src", "link", "sym",
+    "type", "fix", "sat", "hdop", "vdop", "pdop", "ageofdgpsdata", "dgpsid", "extensions"};
+
+struct PointChildren {
+    Node last[kPointChildCount];
+    Node depth; // the last h:depth among the children of all extensions children
+
+    explicit PointChildren(Node e) {
+        for (Node c = e.FirstChild(); c; c = c.NextSibling()) {
+            if (c.Kind() != xml::NodeKind::Element)
+                continue;
+            for (int i = 0; i < kPointChildCount; ++i)
+                if (support::EqualsNoCase(c.Name(), kPointChildNames[i])) {
+                    last[i] = c;
+                    if (i == kExtensions)
+                        for (Node d = c.FirstChild(); d; d = d.NextSibling())
+                            if (d.Kind() == xml::NodeKind::Element &&
+                                support::EqualsNoCase(d.Name(), "h:depth"))
+                                depth = d;
+                    break;
+                }
+        }
+    }
+    std::string Text(PointChild which) const {
+        return last[which] ? last[which].TextContent() : std::string();
+    }
+};
+
+} // namespace
+
 void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
     auto point = std::make_unique<TGPXwpt>();
     TGPXwpt &w = *point;
@@ -274,34 +316,36 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
                 w.Latitude = StrToFloatDef(e.AttributeValue("lat"), 0);
                 w.Longitude = StrToFloatDef(e.AttributeValue("lon"), 0);
             }
-            w.DateTime = ISO8601ToDateTime(GetLastNodeText(e, "time"));
-            w.Altitude = StrToFloatDef(GetLastNodeText(e, "ele"), 0);
-            w.magvar = StrToFloatDef(GetLastNodeText(e, "magvar"), 0);
-            w.geoidheight = StrToFloatDef(GetLastNodeText(e, "geoidheight"), 0);
-            w.name = GetLastNodeText(e, "name");
-            w.cmt = GetLastNodeText(e, "cmt");
-            w.desc = GetLastNodeText(e, "desc");
-            w.src = GetLastNodeText(e, "src");
-            if (Node link = xml::SelectLast(e, "link"))
-                w.link = ReadLink(link);
-            w.sym = GetLastNodeText(e, "sym");
-            w.wtype = GetLastNodeText(e, "type");
-            w.fix = LowerAscii(GetLastNodeText(e, "fix"));
+            const PointChildren c(e);
+            w.DateTime = ISO8601ToDateTime(c.Text(kTime));
+            w.Altitude = StrToFloatDef(c.Text(kEle), 0);
+            w.magvar = StrToFloatDef(c.Text(kMagvar), 0);
+            w.geoidheight = StrToFloatDef(c.Text(kGeoidheight), 0);
+            w.name = c.Text(kName);
+            w.cmt = c.Text(kCmt);
+            w.desc = c.Text(kDesc);
+            w.src = c.Text(kSrc);
+            if (c.last[kLink])
+                w.link = ReadLink(c.last[kLink]);
+            w.sym = c.Text(kSym);
+            w.wtype = c.Text(kType);
+            w.fix = LowerAscii(c.Text(kFix));
             // A point without a satellite count has none (255), not zero satellites.
-            std::string satText = GetLastNodeText(e, "sat");
+            std::string satText = c.Text(kSat);
             if (auto sat = support::TryStrToInt(satText)) {
                 if (*sat < 0 || *sat > 255)
                     throw GPXContentError("Satellite count " + satText +
                                           " is outside 0 to 255");
                 w.sat = static_cast<std::uint8_t>(*sat);
             }
-            w.hdop = StrToFloatDef(GetLastNodeText(e, "hdop"), -1);
-            w.vdop = StrToFloatDef(GetLastNodeText(e, "vdop"), -1);
-            w.pdop = StrToFloatDef(GetLastNodeText(e, "pdop"), -1);
-            w.ageofdgpsdata = StrToFloatDef(GetLastNodeText(e, "ageofdgpsdata"), -1);
-            w.dgpsid = StrToIntDef(GetLastNodeText(e, "dgpsid"), -1);
-            w.HBdepth = StrToFloatDef(GetLastNodeText(e, "extensions/h:depth"), 0);
-            w.extensions = GetExtensionNodeContent(e, "extensions");
+            w.hdop = StrToFloatDef(c.Text(kHdop), -1);
+            w.vdop = StrToFloatDef(c.Text(kVdop), -1);
+            w.pdop = StrToFloatDef(c.Text(kPdop), -1);
+            w.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
+            w.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
+            w.HBdepth = c.depth ? StrToFloatDef(c.depth.TextContent(), 0) : 0;
+            if (c.last[kExtensions])
+                w.extensions = InnerMarkup(c.last[kExtensions], "extensions");
         },
         [&] {
             if (point)

@@ -49,6 +49,7 @@ class TGPXFile {
 
     static std::string GetLastNodeText(xml::Node Parent, std::string_view NodeName);
     static std::string GetExtensionNodeContent(xml::Node Parent, std::string_view NodeName);
+    static std::string InnerMarkup(xml::Node element, std::string_view NodeName);
     static support::TDateTime ISO8601ToDateTime(std::string_view Value) {
         return support::ISO8601ToDateTime(Value);
     }
