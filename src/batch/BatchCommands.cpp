@@ -1,6 +1,9 @@
 #include "batch/BatchCommands.h"
 
 #include "formats/GPXFile.h"
+#include "formats/HTConvert.h"
+#include "formats/KMLFile.h"
+#include "support/Dialogs.h"
 #include "support/AtomicFile.h"
 #include "support/NumText.h"
 
@@ -32,16 +35,24 @@ struct LoadResult {
     std::optional<std::string> error;
 };
 
-// Reads one file into `doc` by its extension, as "Add Files..." picks the reader.
-LoadResult LoadFile(const std::string &path, model::TGPX &doc) {
-    LoadResult r;
-    std::string ext = Extension(path);
-    if (ext != ".gpx") {
-        r.format = ext.empty() ? "unknown" : ext.substr(1);
-        r.error = "File extension not supported: " + path;
-        return r;
+// Boxes a reader shows become log lines; the first error box is the load's error.
+void TakeBoxes(const support::ScriptedDialogs &dialogs, LoadResult &r) {
+    for (const auto &box : dialogs.shown) {
+        bool error = box.kind == support::BoxKind::Error;
+        r.log.push_back((error ? "error: " : box.kind == support::BoxKind::Warning ? "warning: " : "") +
+                        box.text);
+        if (error && !r.error)
+            r.error = box.text;
     }
-    r.format = "gpx";
+}
+
+std::string BaseName(const std::string &path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+LoadResult LoadGPX(const std::string &path, model::TGPX &doc) {
+    LoadResult r;
     formats::TGPXFile reader;
     reader.GPXd = &doc;
     try {
@@ -53,6 +64,50 @@ LoadResult LoadFile(const std::string &path, model::TGPX &doc) {
     r.log = reader.mLog;
     if (!r.loaded && !r.error)
         r.error = r.log.empty() ? "File not loaded" : r.log.back();
+    return r;
+}
+
+LoadResult LoadKML(const std::string &path, model::TGPX &doc) {
+    LoadResult r;
+    formats::TKMLFile reader;
+    reader.GPXd = &doc;
+    reader.ImportKML(path);
+    r.loaded = reader.Loaded;
+    r.log = reader.mLog;
+    if (!r.loaded)
+        r.error = r.log.empty() ? "File not loaded" : r.log.back();
+    return r;
+}
+
+LoadResult LoadHT(const std::string &path, model::TGPX &doc) {
+    LoadResult r;
+    support::ScriptedDialogs dialogs;
+    formats::THTConvert reader(&doc, "", path, dialogs,
+                               [&](const std::string &line) { r.log.push_back(line); });
+    try {
+        r.loaded = reader.ReadHT();
+    } catch (const std::exception &e) {
+        r.error = e.what();
+    }
+    TakeBoxes(dialogs, r);
+    if (!r.loaded && !r.error)
+        r.error = "File not loaded";
+    return r;
+}
+
+// Reads one file into `doc`, the reader chosen by the extension as "Add Files..." does.
+LoadResult LoadFile(const std::string &path, model::TGPX &doc) {
+    std::string ext = Extension(path);
+    LoadResult r;
+    if (ext == ".gpx")
+        r = LoadGPX(path, doc);
+    else if (ext == ".kml")
+        r = LoadKML(path, doc);
+    else if (ext == ".ht")
+        r = LoadHT(path, doc);
+    else
+        r.error = "File extension not supported: " + path;
+    r.format = ext.empty() ? "unknown" : ext.substr(1);
     return r;
 }
 
@@ -195,10 +250,13 @@ void PrintUsage(std::ostream &out) {
            "      lists every point as longitude, latitude and depth.\n"
            "      Exit status 0 when every file loaded, 1 otherwise.\n"
            "  convert IN OUT.gpx\n"
-           "      Reads IN and writes its whole content as a GPX file. OUT is replaced only\n"
-           "      when the whole file was written.\n"
+           "      Reads IN and writes its whole content as a GPX file.\n"
+           "  convert IN OUT.ht [--track-name NAME]\n"
+           "      Writes the tracks of IN as one HT track file for the sonar unit (at most\n"
+           "      20000 positions). NAME (default: OUT's base name) is cut to 20 characters.\n"
+           "      In both forms OUT is replaced only when the whole file was written.\n"
            "\n"
-           "Readable formats: GPX (.gpx).\n";
+           "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht).\n";
 }
 
 int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -236,28 +294,34 @@ int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     return all ? 0 : 1;
 }
 
-int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostream &err) {
-    for (const std::string &a : args)
-        if (a.size() > 1 && a[0] == '-') {
-            err << "depthwright-batch convert: unknown option " << a << "\n";
-            return 2;
-        }
-    if (args.size() != 2) {
-        err << "depthwright-batch convert: expected IN OUT.gpx\n";
-        return 2;
+namespace {
+
+int WriteHT(model::TGPX &doc, const std::string &outPath, std::string trackName,
+            std::ostream &err) {
+    if (trackName.empty()) {
+        std::string base = BaseName(outPath);
+        trackName = base.substr(0, base.rfind('.'));
     }
-    const std::string &in = args[0], &outPath = args[1];
-    if (Extension(outPath) != ".gpx") {
-        err << "depthwright-batch convert: File extension not supported: " << outPath << "\n";
+    support::ScriptedDialogs dialogs;
+    std::vector<std::string> log;
+    formats::THTConvert writer(&doc, trackName.substr(0, 20), outPath, dialogs,
+                               [&](const std::string &line) { log.push_back(line); });
+    bool written = false;
+    try {
+        written = writer.ConvertToHT();
+    } catch (const std::exception &e) {
+        err << "depthwright-batch convert: " << e.what() << "\n";
         return 1;
     }
-    model::TGPX doc;
-    LoadResult r = LoadFile(in, doc);
-    if (!r.loaded) {
-        err << "depthwright-batch convert: cannot read " << in << ": " << r.error.value_or("")
-            << "\n";
+    if (!written) {
+        std::string why = dialogs.shown.empty() ? "no point to write" : dialogs.shown.front().text;
+        err << "depthwright-batch convert: " << why << "\n";
         return 1;
     }
+    return 0;
+}
+
+int WriteGPX(model::TGPX &doc, const std::string &outPath, std::ostream &err) {
     formats::TGPXFile writer;
     writer.GPXd = &doc;
     try {
@@ -267,6 +331,48 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostream &err) {
+    std::vector<std::string> files;
+    std::string trackName;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--track-name") {
+            if (i + 1 >= args.size()) {
+                err << "depthwright-batch convert: --track-name needs a NAME\n";
+                return 2;
+            }
+            trackName = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            err << "depthwright-batch convert: unknown option " << a
+                << " (allowed: --track-name NAME)\n";
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2) {
+        err << "depthwright-batch convert: expected IN OUT.gpx or IN OUT.ht\n";
+        return 2;
+    }
+    const std::string &in = files[0], &outPath = files[1];
+    const std::string outExt = Extension(outPath);
+    if (outExt != ".gpx" && outExt != ".ht") {
+        err << "depthwright-batch convert: File extension not supported: " << outPath
+            << " (allowed: .gpx, .ht)\n";
+        return 1;
+    }
+    model::TGPX doc;
+    LoadResult r = LoadFile(in, doc);
+    if (!r.loaded) {
+        err << "depthwright-batch convert: cannot read " << in << ": " << r.error.value_or("")
+            << "\n";
+        return 1;
+    }
+    return outExt == ".ht" ? WriteHT(doc, outPath, trackName, err) : WriteGPX(doc, outPath, err);
 }
 
 } // namespace batch

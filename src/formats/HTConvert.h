@@ -1,0 +1,49 @@
+// HT track files: the sonar unit's binary tracks of exactly 131080 bytes, positions as
+// whole metres on a Mercator projection, 6-byte delta records, big-endian throughout.
+#pragma once
+
+#include "model/GPX.h"
+#include "support/Dialogs.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace formats {
+
+class THTConvert {
+  public:
+    static constexpr std::size_t kFileSize = 131080;
+    static constexpr std::size_t kHeaderSize = 68;
+    static constexpr std::size_t kRecordSize = 6;
+    static constexpr int kMaxPositions = 20000;
+
+    THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName,
+               support::Dialogs &dialogs, support::LogLine log = nullptr);
+
+    model::TGPX *GPXdata;
+    std::string sTrackName;
+    std::string sFileName;
+
+    // Writes every track of GPXdata into one file; gathers all segments into the first
+    // track on the way. False (and no file) when there is nothing or too much to write.
+    bool ConvertToHT();
+    // Appends the file as one track; false when the file is not an HT file.
+    bool ReadHT();
+    bool ReadHTBytes(std::string_view bytes); // ReadHT on bytes already read
+
+    // Seconds since 1970 of the local date and time taken as universal time.
+    std::function<std::uint32_t()> Now;
+
+    static std::int32_t LongitudeToEasting(double longitude);
+    static std::int32_t LatitudeToNorthing(double latitude);
+    static double EastingToLongitude(std::int32_t easting);
+    static double NorthingToLatitude(std::int32_t northing);
+
+  private:
+    support::Dialogs &dialogs_;
+    support::LogLine log_;
+};
+
+} // namespace formats

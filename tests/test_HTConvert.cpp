@@ -1,0 +1,238 @@
+#include "formats/HTConvert.h"
+#include "support/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using formats::THTConvert;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "dw-ht-XXXXXX").string();
+        path = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string File(const std::string &name) const { return (path / name).string(); }
+};
+
+// One track per entry, one segment per inner vector of (lat, lon, depth).
+using Seg = std::vector<std::array<double, 3>>;
+void AddTrack(model::TGPX &doc, const std::vector<Seg> &segments) {
+    auto trk = std::make_unique<model::TGPXtrk>();
+    for (const Seg &s : segments) {
+        auto seg = std::make_unique<model::TGPXtrkseg>();
+        for (const auto &p : s) {
+            auto w = std::make_unique<model::TGPXwpt>();
+            w->Latitude = p[0];
+            w->Longitude = p[1];
+            w->HBdepth = p[2];
+            seg->Add(std::move(w));
+        }
+        trk->Add(std::move(seg));
+    }
+    doc.trk.Add(std::move(trk));
+}
+
+unsigned U16(const std::string &b, std::size_t at) {
+    return static_cast<unsigned char>(b[at]) << 8 | static_cast<unsigned char>(b[at + 1]);
+}
+std::int32_t S32(const std::string &b, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        v = v << 8 | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+    return static_cast<std::int32_t>(v);
+}
+std::int16_t Delta(const std::string &b, std::size_t record, int field) {
+    return static_cast<std::int16_t>(U16(b, 68 + record * 6 + static_cast<std::size_t>(field) * 2));
+}
+
+std::string Written(model::TGPX &doc, const std::string &path, const std::string &name = "Lake",
+                    support::ScriptedDialogs *shown = nullptr) {
+    support::ScriptedDialogs dialogs;
+    THTConvert c(&doc, name, path, shown ? *shown : dialogs);
+    c.Now = [] { return 1401626096u; };
+    EXPECT_TRUE(c.ConvertToHT());
+    return support::ReadWholeFile(path);
+}
+
+} // namespace
+
+TEST(HTProjection, KnownPositions) {
+    EXPECT_EQ(THTConvert::LongitudeToEasting(10), 1113239);
+    EXPECT_EQ(THTConvert::LatitudeToNorthing(50), 6413635);
+    EXPECT_NEAR(THTConvert::NorthingToLatitude(6413635), 49.9999976, 1e-7);
+    EXPECT_NEAR(THTConvert::EastingToLongitude(1113239), 10.0000025, 1e-7);
+    EXPECT_EQ(THTConvert::LongitudeToEasting(0), 0);
+    EXPECT_EQ(THTConvert::LatitudeToNorthing(0), 0);
+    EXPECT_EQ(THTConvert::LongitudeToEasting(-10), -1113239);
+    EXPECT_EQ(THTConvert::LatitudeToNorthing(-50), -6413635);
+}
+
+TEST(HTWrite, LayoutOfOneSegment) {
+    TempDir dir;
+    model::TGPX doc;
+    AddTrack(doc, {{{50, 10, 100}, {50.0001, 10.0001, 200.9}, {50.0002, 10.0002, 300},
+                    {50.0003, 10.0003, 400}, {50.0004, 10.0004, 500}}});
+    std::string b = Written(doc, dir.File("a.ht"), "A track name of more than twenty");
+    ASSERT_EQ(b.size(), THTConvert::kFileSize);
+    EXPECT_EQ(b[0], 1);
+    EXPECT_EQ(b[1], 3);
+    EXPECT_EQ(U16(b, 8), 8u); // 5 points + the separator
+    EXPECT_EQ(static_cast<std::uint32_t>(S32(b, 12)), 1401626096u);
+    EXPECT_EQ(S32(b, 16), 1113239);
+    EXPECT_EQ(S32(b, 20), 6413635);
+    EXPECT_EQ(S32(b, 24), THTConvert::LongitudeToEasting(10.0004));
+    EXPECT_EQ(S32(b, 32), 1113239); // western bound
+    EXPECT_EQ(b.substr(48, 20), "A track name of more");
+    EXPECT_EQ(U16(b, 68 + 4), 200u); // depth truncated
+    EXPECT_EQ(Delta(b, 0, 0), THTConvert::LongitudeToEasting(10.0001) - 1113239);
+    // records 4..6 are the separator
+    EXPECT_EQ(U16(b, 68 + 4 * 6), 0x7FFFu);
+    EXPECT_EQ(U16(b, 68 + 5 * 6), 0x8000u);
+    EXPECT_EQ(U16(b, 68 + 6 * 6), 0u);
+    EXPECT_EQ(b.find_first_not_of('\0', 68 + 7 * 6), std::string::npos);
+}
+
+TEST(HTWrite, SegmentsTracksAndCounts) {
+    TempDir dir;
+    model::TGPX doc;
+    AddTrack(doc, {{{50, 10, 1}, {50.001, 10.001, 2}}});
+    AddTrack(doc, {{{50.002, 10.002, 3}, {50.003, 10.003, 4}}, {}});
+    std::string b = Written(doc, dir.File("b.ht"), "x");
+    EXPECT_EQ(U16(b, 8), 10u);
+    // the first record of the second segment is relative to the last point of the first
+    EXPECT_EQ(Delta(b, 4, 0), THTConvert::LongitudeToEasting(10.002) -
+                                  THTConvert::LongitudeToEasting(10.001));
+    EXPECT_EQ(b.substr(48, 2), std::string("x\0", 2));
+    EXPECT_EQ(doc.trk[0]->Count(), 3); // all segments gathered into the first track
+    EXPECT_EQ(doc.trk[1]->Count(), 0);
+
+    // West of Greenwich and south of the equator, as units in the Americas record.
+    model::TGPX south;
+    AddTrack(south, {{{-33.5, -70.25, 5}, {-33.5001, -70.2501, 6}}});
+    std::string s = Written(south, dir.File("s.ht"));
+    EXPECT_EQ(S32(s, 16), THTConvert::LongitudeToEasting(-70.25));
+    EXPECT_LT(S32(s, 20), 0);
+}
+
+TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
+    TempDir dir;
+    support::ScriptedDialogs dialogs;
+    model::TGPX empty;
+    AddTrack(empty, {{}});
+    THTConvert none(&empty, "x", dir.File("none.ht"), dialogs);
+    EXPECT_FALSE(none.ConvertToHT());
+
+    model::TGPX big;
+    Seg many;
+    for (int i = 0; i < 19997; ++i)
+        many.push_back({50 + i * 1e-6, 10, 100});
+    AddTrack(big, {many, {{50.1, 10, 1}}}); // 19998 points + 6 separator records
+    std::vector<std::string> log;
+    THTConvert tooMany(&big, "x", dir.File("big.ht"), dialogs,
+                       [&](const std::string &l) { log.push_back(l); });
+    EXPECT_FALSE(tooMany.ConvertToHT());
+    EXPECT_EQ(log, std::vector<std::string>{"HTCOnvert: number of points to write: 20004"});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Too much points to write."});
+    EXPECT_EQ(dialogs.shown[0].button, support::BoxButton::Cancel);
+
+    model::TGPX apart;
+    AddTrack(apart, {{{50, 10, 1}}, {{51, 10, 1}}});
+    THTConvert far(&apart, "x", dir.File("far.ht"), dialogs);
+    EXPECT_FALSE(far.ConvertToHT());
+    EXPECT_FALSE(fs::exists(dir.File("none.ht")) || fs::exists(dir.File("big.ht")) ||
+                 fs::exists(dir.File("far.ht")));
+}
+
+TEST(HTWrite, LongStepsInsideASegmentAreSplit) {
+    TempDir dir;
+    model::TGPX doc;
+    AddTrack(doc, {{{50, 10, 100}, {50.5, 10.5, 300}}}); // about 55 km in each direction
+    std::string b = Written(doc, dir.File("long.ht"));
+    const unsigned n = U16(b, 8);
+    EXPECT_GT(n, 5u);
+    for (unsigned r = 0; r + 3 < n - 1; ++r) {
+        EXPECT_LE(std::abs(Delta(b, r, 0)), 32000);
+        EXPECT_LE(std::abs(Delta(b, r, 1)), 32000);
+    }
+    model::TGPX back;
+    support::ScriptedDialogs dialogs;
+    THTConvert reader(&back, "", dir.File("long.ht"), dialogs);
+    ASSERT_TRUE(reader.ReadHT());
+    const model::TGPXtrkseg &s = *back.trk[0]->First();
+    EXPECT_NEAR(s.Last()->Latitude, 50.5, 1e-4);
+    EXPECT_NEAR(s.Last()->Longitude, 10.5, 1e-4);
+    EXPECT_EQ(s.Last()->HBdepth, 300);
+}
+
+TEST(HTRead, RoundTripGivesTheSegmentsBack) {
+    TempDir dir;
+    model::TGPX doc;
+    AddTrack(doc, {{{47.1, 8.1, 350.7}, {47.1001, 8.1002, 351.2}, {47.1003, 8.1001, 0}},
+                   {{47.2, 8.2, 12}}});
+    Written(doc, dir.File("rt.ht"), "Survey");
+    model::TGPX back;
+    support::ScriptedDialogs dialogs;
+    THTConvert reader(&back, "Name: ", dir.File("rt.ht"), dialogs);
+    ASSERT_TRUE(reader.ReadHT());
+    EXPECT_EQ(reader.sTrackName, "Name: Survey");
+    ASSERT_EQ(back.trk.Count(), 1);
+    const model::TGPXtrk &t = *back.trk[0];
+    EXPECT_EQ(t.name, "Name: Survey");
+    ASSERT_EQ(t.Count(), 2);
+    ASSERT_EQ(t[0]->Count(), 3);
+    ASSERT_EQ(t[1]->Count(), 1);
+    EXPECT_NEAR(t[0]->Get(0)->Latitude, 47.1, 1e-5);
+    EXPECT_EQ(t[0]->Get(0)->HBdepth, 0); // the first position carries no depth
+    EXPECT_EQ(t[0]->Get(1)->HBdepth, 351);
+    EXPECT_NEAR(t[0]->Get(2)->Longitude, 8.1001, 1e-5);
+    EXPECT_NEAR(t[1]->Get(0)->Latitude, 47.2, 1e-5);
+    EXPECT_EQ(t[1]->Get(0)->HBdepth, 12);
+    EXPECT_TRUE(back.trk.filled);
+}
+
+TEST(HTRead, HeadersThatAreNotHTFiles) {
+    std::string valid(THTConvert::kFileSize, '\0');
+    valid[0] = 1;
+    valid[1] = 3;
+    auto withCount = [&](unsigned n) {
+        std::string b = valid;
+        b[8] = static_cast<char>(n >> 8);
+        b[9] = static_cast<char>(n & 0xFF);
+        return b;
+    };
+    struct Case {
+        std::string bytes;
+        const char *message; // nullptr: reads
+        int points;
+    } cases[] = {
+        {valid.substr(1), "f.ht: wrong file size.", 0},
+        {"", "f.ht: wrong file size.", 0},
+        {std::string(THTConvert::kFileSize, '\0'), "f.ht: error in file header.", 0},
+        {withCount(65535), "f.ht: error in file header.", 0},
+        {withCount(0), nullptr, 0},
+        {withCount(1), nullptr, 1},
+        {withCount(21836), nullptr, 21836}, // every record the file can hold
+    };
+    for (const Case &c : cases) {
+        model::TGPX doc;
+        support::ScriptedDialogs dialogs;
+        THTConvert reader(&doc, "", "f.ht", dialogs);
+        bool ok = reader.ReadHTBytes(c.bytes);
+        EXPECT_EQ(ok, c.message == nullptr);
+        if (c.message) {
+            EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{c.message});
+            EXPECT_EQ(doc.trk.Count(), 0);
+        } else {
+            ASSERT_EQ(doc.trk.Count(), 1);
+            ASSERT_EQ(doc.trk[0]->Count(), 1);
+            EXPECT_EQ(doc.trk[0]->First()->Count(), c.points);
+        }
+    }
+}
