@@ -51,8 +51,9 @@ TEST(NumText, ParsesDecimalNumbersOnly) {
     for (const Case &c : cases) {
         auto v = TryStrToFloat(c.text);
         EXPECT_EQ(v.has_value(), c.ok) << c.text;
-        if (v && c.ok)
+        if (v && c.ok) {
             EXPECT_DOUBLE_EQ(*v, c.v) << c.text;
+        }
     }
     EXPECT_EQ(StrToFloatDef("junk", -1), -1);
 }

@@ -3,6 +3,8 @@
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
 #include "formats/KMLFile.h"
+#include "formats/ShapefileImport.h"
+#include "depth/ProjectLoader.h"
 #include "support/Dialogs.h"
 #include "support/AtomicFile.h"
 #include "support/NumText.h"
@@ -15,6 +17,7 @@
 #include <limits>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 
 namespace batch {
 
@@ -35,16 +38,22 @@ struct LoadResult {
     std::optional<std::string> error;
 };
 
-// Boxes a reader shows become log lines; the first error box is the load's error.
-void TakeBoxes(const support::ScriptedDialogs &dialogs, LoadResult &r) {
-    for (const auto &box : dialogs.shown) {
-        bool error = box.kind == support::BoxKind::Error;
-        r.log.push_back((error ? "error: " : box.kind == support::BoxKind::Warning ? "warning: " : "") +
-                        box.text);
-        if (error && !r.error)
-            r.error = box.text;
+// Boxes a reader shows become log lines where they happen; the first error box is the
+// load's error.
+class BatchDialogs : public support::ScriptedDialogs {
+  public:
+    explicit BatchDialogs(LoadResult &r) : r_(r) {}
+    void Message(support::BoxKind kind, const std::string &text, support::BoxButton button) override {
+        ScriptedDialogs::Message(kind, text, button);
+        const bool error = kind == support::BoxKind::Error;
+        r_.log.push_back((error ? "error: " : kind == support::BoxKind::Warning ? "warning: " : "") + text);
+        if (error && !r_.error)
+            r_.error = text;
     }
-}
+
+  private:
+    LoadResult &r_;
+};
 
 std::string BaseName(const std::string &path) {
     std::size_t slash = path.rfind('/');
@@ -81,7 +90,7 @@ LoadResult LoadKML(const std::string &path, model::TGPX &doc) {
 
 LoadResult LoadHT(const std::string &path, model::TGPX &doc) {
     LoadResult r;
-    support::ScriptedDialogs dialogs;
+    BatchDialogs dialogs(r);
     formats::THTConvert reader(&doc, "", path, dialogs,
                                [&](const std::string &line) { r.log.push_back(line); });
     try {
@@ -89,14 +98,65 @@ LoadResult LoadHT(const std::string &path, model::TGPX &doc) {
     } catch (const std::exception &e) {
         r.error = e.what();
     }
-    TakeBoxes(dialogs, r);
     if (!r.loaded && !r.error)
         r.error = "File not loaded";
     return r;
 }
 
+// What the two shapefile import dialogs would be told.
+struct ShapefileOptions {
+    std::optional<std::int32_t> utmZone; // unset: the coordinates are degrees
+    bool south = false;
+    std::string xOffset = "-500000", yOffset = "0";
+    std::optional<std::string> depthField;
+    std::string depthScale = "1";
+};
+
+void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o,
+                      support::Dialogs &dialogs) {
+    if (!o.depthField)
+        return;
+    std::string available;
+    for (std::size_t i = 0; i < shp.DatabaseFields.size(); ++i) {
+        const std::string name = shp.DatabaseFields[i].ShownName();
+        if (support::EqualsNoCase(name, *o.depthField)) {
+            if (!formats::JoinDBFOK(shp, static_cast<int>(i), o.depthScale, dialogs))
+                throw std::runtime_error("the depth column does not fit the shapes");
+            return;
+        }
+        available += (available.empty() ? "" : ", ") + name;
+    }
+    throw std::runtime_error("no column " + *o.depthField + " in the table (columns: " +
+                             available + ")");
+}
+
+LoadResult LoadSHP(const std::string &path, model::TGPX &doc, const ShapefileOptions &o) {
+    LoadResult r;
+    BatchDialogs dialogs(r);
+    depth::TProjectLoader loader(doc, dialogs,
+                                 [&](const std::string &line) { r.log.push_back(line); });
+    loader.ImportCoordinates = [&](formats::TShapefile &shp) {
+        if (o.utmZone)
+            formats::ImportCoordinatesOK(shp, 1, o.xOffset, o.yOffset,
+                                         std::to_string(*o.utmZone), o.south ? 1 : 0);
+    };
+    loader.JoinDBF = [&](formats::TShapefile &shp) { ChooseDepthField(shp, o, dialogs); };
+    try {
+        r.loaded = loader.ReadShapefile(path, doc);
+        if (!r.loaded)
+            r.error = "File not found: " + path + " (with its .dbf table)";
+    } catch (const std::exception &e) {
+        r.loaded = false;
+        r.error = e.what();
+    }
+    // A box that reports an error means the file did not load as a whole.
+    if (r.loaded && r.error)
+        r.loaded = false;
+    return r;
+}
+
 // Reads one file into `doc`, the reader chosen by the extension as "Add Files..." does.
-LoadResult LoadFile(const std::string &path, model::TGPX &doc) {
+LoadResult LoadFile(const std::string &path, model::TGPX &doc, const ShapefileOptions &shp = {}) {
     std::string ext = Extension(path);
     LoadResult r;
     if (ext == ".gpx")
@@ -105,6 +165,8 @@ LoadResult LoadFile(const std::string &path, model::TGPX &doc) {
         r = LoadKML(path, doc);
     else if (ext == ".ht")
         r = LoadHT(path, doc);
+    else if (ext == ".shp")
+        r = LoadSHP(path, doc, shp);
     else
         r.error = "File extension not supported: " + path;
     r.format = ext.empty() ? "unknown" : ext.substr(1);
@@ -242,37 +304,99 @@ void PrintUsage(std::ostream &out) {
     out << "Usage: depthwright-batch COMMAND [OPTIONS] ...\n"
            "\n"
            "Commands:\n"
-           "  info [--json] [--points] FILE...\n"
+           "  info [--json] [--points] [SHAPEFILE OPTIONS] FILE...\n"
            "      Reads each file as the desktop program would and prints what it holds:\n"
            "      counts of waypoints, routes, tracks and points, the points with a depth,\n"
            "      the greatest depth in centimetres, the bounds, the reader's log and any\n"
            "      error. --json prints one JSON object per file and line. --points also\n"
            "      lists every point as longitude, latitude and depth.\n"
            "      Exit status 0 when every file loaded, 1 otherwise.\n"
-           "  convert IN OUT.gpx\n"
+           "  convert [SHAPEFILE OPTIONS] IN OUT.gpx\n"
            "      Reads IN and writes its whole content as a GPX file.\n"
            "  convert IN OUT.ht [--track-name NAME]\n"
            "      Writes the tracks of IN as one HT track file for the sonar unit (at most\n"
            "      20000 positions). NAME (default: OUT's base name) is cut to 20 characters.\n"
            "      In both forms OUT is replaced only when the whole file was written.\n"
            "\n"
-           "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht).\n";
+           "\n"
+           "Shapefile options (for a .shp file with its .dbf table beside it):\n"
+           "  --utm ZONE        the coordinates are UTM in ZONE (1..60); default: degrees\n"
+           "  --south           UTM of the southern hemisphere (default: northern)\n"
+           "  --x-offset N      added to every easting (default -500000)\n"
+           "  --y-offset N      added to every northing (default 0)\n"
+           "  --depth-field NAME  the table column holding each polyline's depth\n"
+           "  --depth-scale X   the column's values times X are centimetres (default 1)\n"
+           "\n"
+           "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht), shapefiles (.shp).\n";
 }
+
+namespace {
+
+// Takes a shapefile option at args[i] (and its value); false when args[i] is none.
+bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
+                         ShapefileOptions &o) {
+    const std::string &a = args[i];
+    auto value = [&]() -> const std::string & {
+        if (i + 1 >= args.size())
+            throw std::invalid_argument(a + " needs a value");
+        return args[++i];
+    };
+    auto integer = [&](const std::string &text) {
+        auto v = support::TryStrToInt(text);
+        if (!v)
+            throw std::invalid_argument(a + " takes a whole number, not \"" + text + "\"");
+        return *v;
+    };
+    if (a == "--utm") {
+        std::int32_t zone = integer(value());
+        if (zone < 1 || zone > 60)
+            throw std::invalid_argument("--utm takes a zone from 1 to 60");
+        o.utmZone = zone;
+    } else if (a == "--south") {
+        o.south = true;
+    } else if (a == "--x-offset") {
+        o.xOffset = std::to_string(integer(value()));
+    } else if (a == "--y-offset") {
+        o.yOffset = std::to_string(integer(value()));
+    } else if (a == "--depth-field") {
+        o.depthField = value();
+    } else if (a == "--depth-scale") {
+        const std::string &v = value();
+        if (!support::TryStrToFloat(v))
+            throw std::invalid_argument("--depth-scale takes a number, not \"" + v + "\"");
+        o.depthScale = v;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     bool json = false, points = false;
+    ShapefileOptions shp;
     std::vector<std::string> files;
-    for (const std::string &a : args) {
-        if (a == "--json")
-            json = true;
-        else if (a == "--points")
-            points = true;
-        else if (a.size() > 1 && a[0] == '-') {
-            err << "depthwright-batch info: unknown option " << a
-                << " (allowed: --json, --points)\n";
-            return 2;
-        } else
-            files.push_back(a);
+    try {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string &a = args[i];
+            if (a == "--json")
+                json = true;
+            else if (a == "--points")
+                points = true;
+            else if (TakeShapefileOption(args, i, shp))
+                continue;
+            else if (a.size() > 1 && a[0] == '-')
+                throw std::invalid_argument("unknown option " + a +
+                                            " (allowed: --json, --points, --utm ZONE, --south, "
+                                            "--x-offset N, --y-offset N, --depth-field NAME, "
+                                            "--depth-scale X)");
+            else
+                files.push_back(a);
+        }
+    } catch (const std::invalid_argument &e) {
+        err << "depthwright-batch info: " << e.what() << "\n";
+        return 2;
     }
     if (files.empty()) {
         err << "depthwright-batch info: no FILE given\n";
@@ -281,7 +405,7 @@ int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     bool all = true;
     for (const std::string &file : files) {
         model::TGPX doc;
-        LoadResult r = LoadFile(file, doc);
+        LoadResult r = LoadFile(file, doc, shp);
         Summary s = Summarise(doc);
         if (json)
             PrintJson(out, file, r, s);
@@ -338,8 +462,16 @@ int WriteGPX(model::TGPX &doc, const std::string &outPath, std::ostream &err) {
 int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostream &err) {
     std::vector<std::string> files;
     std::string trackName;
+    ShapefileOptions shp;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
+        try {
+            if (TakeShapefileOption(args, i, shp))
+                continue;
+        } catch (const std::invalid_argument &e) {
+            err << "depthwright-batch convert: " << e.what() << "\n";
+            return 2;
+        }
         if (a == "--track-name") {
             if (i + 1 >= args.size()) {
                 err << "depthwright-batch convert: --track-name needs a NAME\n";
@@ -366,7 +498,7 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
         return 1;
     }
     model::TGPX doc;
-    LoadResult r = LoadFile(in, doc);
+    LoadResult r = LoadFile(in, doc, shp);
     if (!r.loaded) {
         err << "depthwright-batch convert: cannot read " << in << ": " << r.error.value_or("")
             << "\n";

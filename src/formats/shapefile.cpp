@@ -1,1 +1,370 @@
-// placeholder
+#include "formats/shapefile.h"
+
+#include "support/AtomicFile.h"
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <utility>
+
+namespace formats {
+
+namespace {
+
+static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559,
+              "shapefile coordinates are IEEE 754 doubles");
+
+constexpr std::size_t kSHPHeaderSize = 100;
+constexpr std::size_t kRecordHeaderSize = 8;
+constexpr std::size_t kPointContentSize = 4 + 2 * 8;        // shape type, X, Y
+constexpr std::size_t kPolyHeaderSize = 4 + 4 * 8 + 4 + 4;  // shape type, box, counts
+constexpr std::size_t kDBFHeaderSize = 32;
+constexpr std::size_t kFieldDescriptorSize = 32;
+static_assert(kPointContentSize == 20 && kPolyHeaderSize == 44);
+static_assert(kSHPHeaderSize == 9 * 4 + 8 * 8);
+static_assert(kDBFHeaderSize == sizeof(TDBFFileHeader));
+
+constexpr std::int32_t kShapeNull = 0;
+constexpr std::int32_t kShapePoint = 1;
+constexpr std::int32_t kShapePolyLine = 3;
+constexpr std::int32_t kShapePolygon = 5;
+
+constexpr std::uint8_t kHeaderTerminator = 0x0D;
+
+struct ShortRead {};
+
+// Reads little- and big-endian numbers from a buffer; every read is checked against
+// the bytes that remain and throws ShortRead rather than reading past the end.
+class ByteReader {
+  public:
+    explicit ByteReader(std::string_view bytes) : bytes_(bytes) {}
+
+    std::size_t Pos() const { return pos_; }
+    std::size_t Remaining() const { return bytes_.size() - pos_; }
+    bool AtEnd() const { return pos_ >= bytes_.size(); }
+
+    std::string_view Bytes(std::size_t n) {
+        Need(n);
+        std::string_view out = bytes_.substr(pos_, n);
+        pos_ += n;
+        return out;
+    }
+    // For the table's records, where a short file gives shorter texts instead of failing.
+    std::string_view BytesUpTo(std::size_t n) { return Bytes(std::min(n, Remaining())); }
+    void Skip(std::size_t n) { Bytes(n); }
+    void SkipUpTo(std::size_t n) { BytesUpTo(n); }
+    // The next n bytes as a reader of their own.
+    ByteReader Sub(std::size_t n) { return ByteReader(Bytes(n)); }
+    std::uint8_t Peek() const {
+        Need(1);
+        return static_cast<std::uint8_t>(bytes_[pos_]);
+    }
+
+    std::uint8_t U8() { return static_cast<std::uint8_t>(Bytes(1)[0]); }
+    std::uint16_t U16LE() { return static_cast<std::uint16_t>(LE(2)); }
+    std::uint32_t U32LE() { return static_cast<std::uint32_t>(LE(4)); }
+    std::int32_t I32LE() { return static_cast<std::int32_t>(U32LE()); }
+    std::int32_t I32BE() { return static_cast<std::int32_t>(static_cast<std::uint32_t>(BE(4))); }
+    double F64LE() { return std::bit_cast<double>(LE(8)); }
+
+  private:
+    void Need(std::size_t n) const {
+        if (n > Remaining())
+            throw ShortRead{};
+    }
+    std::uint64_t LE(std::size_t n) {
+        std::string_view b = Bytes(n);
+        std::uint64_t v = 0;
+        for (std::size_t i = n; i-- > 0;)
+            v = (v << 8) | static_cast<std::uint8_t>(b[i]);
+        return v;
+    }
+    std::uint64_t BE(std::size_t n) {
+        std::string_view b = Bytes(n);
+        std::uint64_t v = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            v = (v << 8) | static_cast<std::uint8_t>(b[i]);
+        return v;
+    }
+
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
+
+void AppendUtf8(std::string &out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Table texts are 8-bit; Windows-1252 is what shapefile tools write when they say
+// nothing else. The five unassigned bytes map to the C1 controls, as Windows does.
+std::string Windows1252ToUtf8(std::string_view text) {
+    static constexpr char16_t k80to9F[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto b = static_cast<std::uint8_t>(ch);
+        if (b >= 0x80 && b <= 0x9F)
+            AppendUtf8(out, k80to9F[b - 0x80]);
+        else
+            AppendUtf8(out, b);
+    }
+    return out;
+}
+
+TSHPFileHeader ReadSHPHeader(ByteReader &in) {
+    TSHPFileHeader h;
+    h.FileCode = in.I32BE();
+    // The unused words are kept as stored, not converted.
+    h.Unused1 = in.I32LE();
+    h.Unused2 = in.I32LE();
+    h.Unused3 = in.I32LE();
+    h.Unused4 = in.I32LE();
+    h.Unused5 = in.I32LE();
+    h.FileLen = in.I32BE();
+    h.Version = in.I32LE();
+    h.ShapeType = in.I32LE();
+    for (double *d : {&h.Xmin, &h.Ymin, &h.Xmax, &h.Ymax, &h.Zmin, &h.Zmax, &h.Mmin, &h.Mmax})
+        *d = in.F64LE();
+    return h;
+}
+
+TDBFFileHeader ReadDBFHeader(ByteReader &in) {
+    TDBFFileHeader h;
+    h.DBaseVersion = in.U8();
+    h.DateYY = in.U8();
+    h.DateMM = in.U8();
+    h.DateDD = in.U8();
+    h.NumRecords = in.U32LE();
+    h.HeaderSize = in.U16LE();
+    h.RecordSize = in.U16LE();
+    h.Unused1 = in.U16LE();
+    h.Complete = in.U8();
+    h.Encryption = in.U8();
+    h.Unused2 = in.U32LE();
+    h.Unused3 = in.U32LE();
+    h.Unused4 = in.U32LE();
+    h.MDX = in.U8();
+    h.Language = in.U8();
+    h.Unused5 = in.U16LE();
+    return h;
+}
+
+} // namespace
+
+TShapefile::TShapefile(support::Dialogs &dialogs, support::LogLine log)
+    : dialogs_(dialogs), log_(std::move(log)) {}
+
+void TShapefile::Log(const std::string &line) const {
+    if (log_)
+        log_(line);
+}
+
+void TShapefile::LoadSHP(const std::string &AFilename) {
+    std::string bytes = support::ReadWholeFile(AFilename);
+    Filename_SHP = AFilename;
+    ReadSHP(bytes);
+}
+
+void TShapefile::LoadDBF(const std::string &AFilename) {
+    std::string bytes = support::ReadWholeFile(AFilename);
+    Filename_DBF = AFilename;
+    ReadDBF(bytes);
+}
+
+void TShapefile::ReadSHP(std::string_view bytes) {
+    Punkte.clear();
+    PolyLinien.clear();
+    PLHead = {};
+    PLContent = {};
+    FileHeader = {};
+
+    ByteReader in(bytes);
+    if (in.Remaining() < kSHPHeaderSize) {
+        dialogs_.Error("Invalid ESRI shape file");
+        return;
+    }
+    FileHeader = ReadSHPHeader(in);
+    const std::int64_t end = 2 * static_cast<std::int64_t>(FileHeader.FileLen);
+    const std::int32_t shapeType = FileHeader.ShapeType;
+    const bool poly = shapeType == kShapePolyLine || shapeType == kShapePolygon;
+
+    std::int32_t recordNumber = 0; // the record most recently read, for the error box
+    try {
+        do {
+            // A record header cut short names the record before it.
+            ByteReader header = in.Sub(kRecordHeaderSize);
+            recordNumber = header.I32BE();
+            const std::int32_t contentWords = header.I32BE();
+            const std::int64_t contentBytes = 2 * static_cast<std::int64_t>(contentWords);
+            // Each record is read within its own content length, so a Null or short
+            // record cannot throw the following ones out of step.
+            if (contentBytes < 0 || static_cast<std::uint64_t>(contentBytes) > in.Remaining()) {
+                if (poly)
+                    PolyLinien.emplace_back(); // stays without points, as for any failed record
+                throw ShortRead{};
+            }
+            ByteReader content = in.Sub(static_cast<std::size_t>(contentBytes));
+
+            if (poly) {
+                if (content.AtEnd())
+                    continue; // empty record
+                PLHead = {};
+                if (content.Remaining() >= 4) {
+                    PLHead.Shapetype = content.I32LE();
+                    if (PLHead.Shapetype == kShapeNull)
+                        continue;
+                }
+                PolyLinien.emplace_back();
+                PLHead.Box.Xmin = content.F64LE();
+                PLHead.Box.Ymin = content.F64LE();
+                PLHead.Box.Xmax = content.F64LE();
+                PLHead.Box.Ymax = content.F64LE();
+                PLHead.NumParts = content.I32LE();
+                PLHead.NumPoints = content.I32LE();
+                if (PLHead.NumParts <= 0 || PLHead.NumPoints <= 0)
+                    throw ShortRead{};
+                const std::uint64_t need = 4 * static_cast<std::uint64_t>(PLHead.NumParts) +
+                                           16 * static_cast<std::uint64_t>(PLHead.NumPoints);
+                if (need > content.Remaining())
+                    throw ShortRead{};
+                PLContent.Parts.resize(static_cast<std::size_t>(PLHead.NumParts));
+                PLContent.Points.resize(static_cast<std::size_t>(PLHead.NumPoints));
+                for (std::int32_t &part : PLContent.Parts)
+                    part = content.I32LE();
+                for (TPunktXY &p : PLContent.Points) {
+                    p.X = content.F64LE();
+                    p.Y = content.F64LE();
+                }
+                TPolyLine &line = PolyLinien.back();
+                line.ShapeType = PLHead.Shapetype;
+                line.Box = PLHead.Box;
+                line.NumParts = PLHead.NumParts;
+                line.NumPoints = PLHead.NumPoints;
+                line.Parts = std::move(PLContent.Parts);
+                line.Points = std::move(PLContent.Points);
+                PLContent = {};
+            } else if (shapeType == kShapePoint) {
+                if (content.AtEnd())
+                    continue;
+                if (content.I32LE() == kShapeNull)
+                    continue;
+                TPunkt p;
+                p.ID = recordNumber;
+                p.X = content.F64LE();
+                p.Y = content.F64LE();
+                Punkte.push_back(p);
+            } else {
+                dialogs_.Warning("Skipping unsupported structure");
+            }
+        } while (static_cast<std::int64_t>(in.Pos()) < end);
+    } catch (const ShortRead &) {
+        PLContent = {};
+        dialogs_.Error("Error while reading element at " + std::to_string(recordNumber));
+        return;
+    }
+    Log("Loaded " + std::to_string(PolyLinien.size()) + "  Polylines");
+}
+
+void TShapefile::ReadDBF(std::string_view bytes) {
+    DatabaseFields.clear();
+    DatabaseHeader = {};
+
+    ByteReader in(bytes);
+    if (in.Remaining() < kDBFHeaderSize) {
+        dialogs_.Error("Error while opening DBF file.");
+        return;
+    }
+    DatabaseHeader = ReadDBFHeader(in);
+    Log("NumRecords " + std::to_string(DatabaseHeader.NumRecords));
+    Log("HeaderSize " + std::to_string(DatabaseHeader.HeaderSize));
+    Log("RecordSize " + std::to_string(DatabaseHeader.RecordSize));
+
+    // HeaderSize bounds the descriptors (at most 2046 of them). A descriptor never
+    // begins with the terminator, so a table without columns, or one whose HeaderSize
+    // also covers a FoxPro backlink, stops at the terminator.
+    do {
+        if (!in.AtEnd() && in.Peek() == kHeaderTerminator)
+            break;
+        if (in.Remaining() < kFieldDescriptorSize)
+            throw ShapefileReadError("Error while reading DBF: field descriptor " +
+                                     std::to_string(DatabaseFields.size() + 1) +
+                                     " is cut short at byte " + std::to_string(in.Pos()));
+        ByteReader d = in.Sub(kFieldDescriptorSize);
+        TDBFDatabaseFields field;
+        field.Name = Windows1252ToUtf8(d.Bytes(11));
+        field.FieldType = d.U8();
+        d.Skip(4);
+        field.FieldLength = d.U8();
+        field.FieldCount = d.U8();
+        Log("Name: " + field.ShownName());
+        Log("Length: " + std::to_string(field.FieldLength));
+        Log("Count: " + std::to_string(field.FieldCount));
+        DatabaseFields.push_back(std::move(field));
+    } while (in.Pos() + kFieldDescriptorSize < DatabaseHeader.HeaderSize);
+
+    if (in.AtEnd() || in.U8() != kHeaderTerminator)
+        dialogs_.Error("Error while reading DBF: Header Terminator 0x0D not found");
+
+    // Records follow the terminator directly. Only records whose flag byte is in the
+    // file get values, so a huge NumRecords in a short table allocates nothing; a
+    // record cut short gets shorter or empty texts. Zero-length fields take no bytes,
+    // so the values are also bounded by one byte per field and record.
+    std::size_t sumLengths = 0;
+    for (const TDBFDatabaseFields &f : DatabaseFields)
+        sumLengths += f.FieldLength;
+    const std::size_t bytesPerRecord = std::max(1 + sumLengths, DatabaseFields.size());
+    const std::size_t present = (in.Remaining() + bytesPerRecord - 1) / bytesPerRecord;
+    const std::size_t numRecords =
+        std::min<std::size_t>(DatabaseHeader.NumRecords, present);
+
+    bool sized = false;
+    for (std::size_t r = 0; r < numRecords && !in.AtEnd(); ++r) {
+        if (in.U8() != ' ') { // deleted
+            in.SkipUpTo(sumLengths);
+            continue;
+        }
+        for (TDBFDatabaseFields &f : DatabaseFields) {
+            if (!sized)
+                f.Data.resize(numRecords);
+            f.Data[r] = Windows1252ToUtf8(in.BytesUpTo(f.FieldLength));
+        }
+        sized = true;
+    }
+}
+
+void TShapefile::MakeGPX(model::TGPX *GPX) const {
+    if (GPX == nullptr)
+        return;
+    auto track = std::make_unique<model::TGPXtrk>();
+    track->name = std::filesystem::path(Filename_SHP).filename().string();
+    for (const TPolyLine &line : PolyLinien) {
+        auto segment = std::make_unique<model::TGPXtrkseg>();
+        for (const TPunktXY &p : line.Points) {
+            auto point = std::make_unique<model::TGPXwpt>();
+            point->Longitude = p.X;
+            point->Latitude = p.Y;
+            point->HBdepth = line.Depth;
+            segment->Add(std::move(point));
+        }
+        track->Add(std::move(segment));
+    }
+    GPX->trk.Add(std::move(track));
+    GPX->trk.filled = true;
+}
+
+} // namespace formats
