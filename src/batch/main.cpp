@@ -23,11 +23,13 @@ int main(int argc, char **argv) {
             return batch::RunInfo(args, std::cout, std::cerr);
         if (command == "convert")
             return batch::RunConvert(args, std::cout, std::cerr);
+        if (command == "render")
+            return batch::RunRender(args, std::cout, std::cerr);
     } catch (const std::exception &e) {
         std::cerr << "depthwright-batch " << command << ": " << e.what() << "\n";
         return 1;
     }
     std::cerr << "depthwright-batch: unknown command " << command
-              << " (allowed: info, convert)\n";
+              << " (allowed: info, convert, render)\n";
     return 2;
 }
