@@ -1,9 +1,12 @@
 #include "mapview/GPXDraw.h"
 
+#include "mapview/BandRaster.h"
+
 #include "support/Rounding.h"
 
 #include <QPainter>
 #include <QPen>
+#include <QPolygonF>
 
 #include <cmath>
 #include <cstdlib>
@@ -286,39 +289,52 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom
     if (Track.Empty() || !BBox.Complete || !Image)
         return false;
     const bool shadow = ShadowMapEnabled && GenerateAll && !ShadowMap.isNull();
-    QPainter image(&Image->Bitmap), shadowPainter;
+    QPainter image(&Image->Bitmap);
     image.setRenderHint(QPainter::Antialiasing, true);
-    if (shadow) {
-        shadowPainter.begin(&ShadowMap);
-        shadowPainter.setRenderHint(QPainter::Antialiasing, true);
-    }
-    auto stroke = [](QPainter &p, QPointF a, QPointF b, TColor32 color, double width, bool round) {
+    auto stroke = [](QPainter &p, const QPolygonF &line, TColor32 color, double width, bool round) {
         QPen pen(ToQColor(color), width, Qt::SolidLine, round ? Qt::RoundCap : Qt::FlatCap,
                  round ? Qt::RoundJoin : Qt::MiterJoin);
         pen.setMiterLimit(4);
         p.setPen(pen);
-        p.drawLine(a, b);
+        p.drawPolyline(line);
     };
     // Pixel (x, y) is the cell whose centre is (x + 0.5, y + 0.5) on the raster.
     auto pixel = [&](const model::TPoint4D2 &p) {
         return QPointF(Point4D2ToX(p) + 0.5, Point4D2ToY(p) + 0.5);
     };
+    // The band is the union of the pieces' round-capped strokes; a run of consecutive
+    // pieces with depth is filled at once (a wide stroke per piece made large surveys
+    // take seconds).
+    std::vector<QPointF> band;
+    auto flushBand = [&] {
+        DrawRoundBand(ShadowMap, band, ShadowMapTrackWidth, ShadowMapTrackColor);
+        band.clear();
+    };
     const model::TGPXwpt *prev = Track.Get(pFrom);
+    QPointF b = pixel(*prev);
     for (std::int32_t i = pFrom + 1; i <= PTo; ++i) {
         const model::TGPXwpt *cur = Track.Get(i);
-        const QPointF a = pixel(*prev), b = pixel(*cur);
+        const QPointF a = b;
+        b = pixel(*cur);
         if (prev->HBdepth > 0) {
             float offset = MaxDepth > 0 ? static_cast<float>(prev->HBdepth / MaxDepth) : 1.0f;
             TColor32 color = DepthColor ? DepthColor(offset) : DepthColorDeep;
-            if (shadow)
-                stroke(shadowPainter, a, b, ShadowMapTrackColor, ShadowMapTrackWidth, true);
-            stroke(image, a, b, color, Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
+            if (shadow) {
+                if (band.empty())
+                    band.push_back(a);
+                band.push_back(b);
+            }
+            stroke(image, QPolygonF({a, b}), color, Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
         } else {
-            stroke(image, a, b, Selected ? Options.SelectedColor : DepthColorShallow,
+            if (shadow)
+                flushBand();
+            stroke(image, QPolygonF({a, b}), Selected ? Options.SelectedColor : DepthColorShallow,
                    Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
         }
         prev = cur;
     }
+    if (shadow)
+        flushBand();
     return true;
 }
 

@@ -1,0 +1,112 @@
+#include "mapview/BandRaster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace mapview {
+
+namespace {
+
+struct Interval {
+    double lo, hi;
+};
+
+// The x interval where the row line y = yc meets the capsule of radius r around a-b
+// (a convex set, so the meeting is one interval, the union of the discs' and the strip's).
+bool CapsuleRow(QPointF a, QPointF b, double r, double yc, Interval &out) {
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (QPointF c : {a, b}) {
+        double dy = yc - c.y();
+        if (std::fabs(dy) <= r) {
+            double half = std::sqrt(r * r - dy * dy);
+            lo = std::min(lo, c.x() - half);
+            hi = std::max(hi, c.x() + half);
+        }
+    }
+    const double dx = b.x() - a.x(), dy = b.y() - a.y(), len = std::hypot(dx, dy);
+    if (len > 0) {
+        // Points p = (x, yc) with 0 <= t <= 1 (projection) and |distance| <= r: each
+        // condition is linear in x, so the strip meets the row in one interval.
+        const double ux = dx / len, uy = dy / len;
+        double xlo = -std::numeric_limits<double>::infinity(), xhi = -xlo;
+        auto slab = [&](double coefX, double constant, double min, double max) {
+            // min <= coefX * x + constant <= max
+            if (coefX == 0) {
+                if (constant < min || constant > max)
+                    xlo = 1, xhi = 0;
+                return;
+            }
+            double x1 = (min - constant) / coefX, x2 = (max - constant) / coefX;
+            xlo = std::max(xlo, std::min(x1, x2));
+            xhi = std::min(xhi, std::max(x1, x2));
+        };
+        // t * len = ux * (x - ax) + uy * (yc - ay)
+        slab(ux, -ux * a.x() + uy * (yc - a.y()), 0, len);
+        // signed distance = -uy * (x - ax) + ux * (yc - ay)
+        slab(-uy, uy * a.x() + ux * (yc - a.y()), -r, r);
+        if (xlo <= xhi) {
+            lo = std::min(lo, xlo);
+            hi = std::max(hi, xhi);
+        }
+    }
+    if (!(lo <= hi))
+        return false;
+    out = {lo, hi};
+    return true;
+}
+
+} // namespace
+
+void DrawRoundBand(QImage &image, const std::vector<QPointF> &line, double width,
+                   std::uint32_t color) {
+    const int W = image.width(), H = image.height();
+    if (line.size() < 2 || W == 0 || H == 0 || !(width > 0))
+        return;
+    const double r = width / 2;
+    double minY = line[0].y(), maxY = minY;
+    for (const QPointF &p : line)
+        minY = std::min(minY, p.y()), maxY = std::max(maxY, p.y());
+    // Pixel row y has its centre at y + 0.5.
+    const int y0 = std::max(0, static_cast<int>(std::ceil(minY - r - 0.5)));
+    const int y1 = std::min(H - 1, static_cast<int>(std::floor(maxY + r - 0.5)));
+    if (y0 > y1)
+        return;
+    std::vector<std::vector<Interval>> rows(static_cast<std::size_t>(y1 - y0 + 1));
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const QPointF a = line[i], b = line[i + 1];
+        if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y()))
+            continue;
+        const int from = std::max(y0, static_cast<int>(std::ceil(std::min(a.y(), b.y()) - r - 0.5)));
+        const int to = std::min(y1, static_cast<int>(std::floor(std::max(a.y(), b.y()) + r - 0.5)));
+        Interval iv{};
+        for (int y = from; y <= to; ++y)
+            if (CapsuleRow(a, b, r, y + 0.5, iv))
+                rows[static_cast<std::size_t>(y - y0)].push_back(iv);
+    }
+    for (int y = y0; y <= y1; ++y) {
+        auto &ivs = rows[static_cast<std::size_t>(y - y0)];
+        if (ivs.empty())
+            continue;
+        std::sort(ivs.begin(), ivs.end(), [](const Interval &p, const Interval &q) { return p.lo < q.lo; });
+        auto *px = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
+        auto fill = [&](double lo, double hi) {
+            // pixels x with lo <= x + 0.5 <= hi
+            double from = std::max(0.0, std::ceil(lo - 0.5)), to = std::min(W - 1.0, std::floor(hi - 0.5));
+            if (from > to)
+                return;
+            std::fill(px + static_cast<int>(from), px + static_cast<int>(to) + 1, color);
+        };
+        double lo = ivs[0].lo, hi = ivs[0].hi;
+        for (std::size_t k = 1; k < ivs.size(); ++k) {
+            if (ivs[k].lo > hi) {
+                fill(lo, hi);
+                lo = ivs[k].lo;
+            }
+            hi = std::max(hi, ivs[k].hi);
+        }
+        fill(lo, hi);
+    }
+}
+
+} // namespace mapview
