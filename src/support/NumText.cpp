@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <system_error>
 
 namespace support {
@@ -106,6 +108,23 @@ std::string FloatToStrFixed(double value, int decimals) {
     if (out.front() == '-' && out.find_first_not_of("-0.") == std::string::npos)
         out.erase(0, 1);
     return out;
+}
+
+std::string FloatToStrF(double value, int precision, int digits) {
+    if (!std::isfinite(value) || value == 0)
+        return FloatToStrFixed(value, digits);
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
+                             precision - 1);
+    std::string sci(buf, res.ptr);
+    const std::size_t e = sci.find('e');
+    int exponent = std::stoi(sci.substr(e + 1));
+    if (exponent >= precision) {
+        char exp[16];
+        std::snprintf(exp, sizeof exp, "E%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
+        return sci.substr(0, e) + exp;
+    }
+    return FloatToStrFixed(std::strtod(sci.c_str(), nullptr), digits);
 }
 
 std::optional<double> TryStrToFloat(std::string_view text) {

@@ -12,6 +12,11 @@ namespace support {
 // "1E-5") for magnitudes of 1e15 or more and non-zero magnitudes below 0.0001.
 std::string FloatToStrG15(double value);
 
+// Fixed notation rounded to `precision` significant digits and shown with `digits`
+// decimals (12.3456 with 4 and 1 gives "12.3"); scientific ("1.235E+004") when the
+// integer part needs more than `precision` digits.
+std::string FloatToStrF(double value, int precision, int digits);
+
 // Fixed form with exactly `decimals` decimals, correctly rounded; never "-0.0".
 std::string FloatToStrFixed(double value, int decimals);
 

@@ -1,0 +1,66 @@
+// Interpolation of the sample lake at 20,000, 100,000 and 500,000 soundings on the default
+// 840 x 600 view (Extrapolation Radius 50, style 5, 2 threads): the linear scan against the
+// bucket index, side by side, and the contour levels of the result.
+#include "SampleLake.h"
+
+#include "depth/Interpolation.h"
+#include "depth/ProjectLoader.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+struct Lake {
+    model::TGPX doc;
+    mapview::TImageControl image{840, 600};
+    mapview::TMaskArray mask{840, 600}, shore{840, 600};
+    mapview::TGPXDraw view;
+    depth::TInterpolationSettings settings;
+    explicit Lake(int soundings) {
+        bench::MakeSampleLake(doc, soundings);
+        view.ShadowMapEnabled = true;
+        view.GPXd = &doc;
+        view.Image = &image;
+        view.MaskArray = &mask;
+        view.ShoreArray = &shore;
+        view.SetWidth(840);
+        view.SetHeight(600);
+        view.ResetBBox(true, true);
+        view.GenerateAllShorelinePolygons();
+        double pixel = 0;
+        settings.ThreadsRun = 2;
+        settings.ThreadsTasks = 8;
+        depth::UpdateInterpolatorSettings(view, mask, shore, settings, 50, pixel);
+    }
+    double Run(depth::TShepardInterp::Scan scan, depth::TInterpolationRun &run) {
+        settings.Scan = scan;
+        auto t0 = std::chrono::steady_clock::now();
+        depth::RunInterpolation(view, mask, shore, depth::GetMaxDepth(doc), settings, run, nullptr);
+        return Seconds(t0);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    bool skipLinear = argc > 1 && std::strcmp(argv[1], "--index-only") == 0;
+    std::printf("%-10s %10s %12s %12s %8s %10s\n", "soundings", "samples", "linear s", "index s",
+                "ratio", "identical");
+    for (int n : {20000, 100000, 500000}) {
+        Lake lake(n);
+        depth::TInterpolationRun indexed, linear;
+        double ti = lake.Run(depth::TShepardInterp::Scan::Indexed, indexed);
+        double tl = skipLinear ? 0 : lake.Run(depth::TShepardInterp::Scan::Linear, linear);
+        bool same = skipLinear || indexed.InterpResultArray.Cells() == linear.InterpResultArray.Cells();
+        std::printf("%-10d %10zu %12.3f %12.3f %8.1f %10s\n", n, indexed.InCoord.size(), tl, ti,
+                    skipLinear ? 0.0 : tl / ti, same ? "yes" : "NO");
+    }
+    return 0;
+}

@@ -1,0 +1,68 @@
+// Inverse-distance (Shepard) estimate of the depth at a position from scattered soundings
+// inside a radius window; queried from several worker threads at once.
+#pragma once
+
+#include "support/Dialogs.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace depth {
+
+struct TPointF {
+    float x, y; // longitude, latitude in degrees
+};
+using TPointList = std::vector<TPointF>;
+using TValueList = std::vector<float>;
+
+class TShepardInterp {
+  public:
+    enum class Scan { Indexed, Linear };
+
+    // Keeps references to the two arrays; they must not change while the object lives.
+    TShepardInterp(const TPointList &coord, const TValueList &value, float p, float maxRadius,
+                   float minRadius, support::Dialogs *dialogs = nullptr,
+                   Scan scan = Scan::Indexed);
+
+    // The estimate at (xcoord, ycoord). Pure and allocation-free apart from a per-thread
+    // scratch list, so any number of threads may ask at once.
+    float interp(float xcoord, float ycoord) const;
+    // The same answer by scanning every sample in array order.
+    float interpLinear(float xcoord, float ycoord) const;
+
+    std::int32_t n = 0;
+    std::int32_t ndim = 2;
+    float pneg = 0;
+    float maxR = 0;
+    float minR = 0;
+
+  private:
+    // Samples sorted into square buckets, each holding its indexes in ascending order.
+    struct BucketGrid {
+        double x0 = 0, y0 = 0, cell = 0;
+        std::int64_t cols = 0, rows = 0;
+        struct Item {
+            std::int32_t i; // sample index
+            TPointF p;      // its position, kept here so that a scan reads memory in order
+        };
+        std::vector<std::int32_t> start; // cols * rows + 1 offsets into `items`
+        std::vector<Item> items;
+        bool Empty() const { return items.empty(); }
+        void Build(const TPointList &pts, double cellSize);
+        // Bucket ranges covering [x - r, x + r] x [y - r, y + r], clamped to the grid.
+        bool Range(double x, double y, double r, std::int64_t &c0, std::int64_t &c1,
+                   std::int64_t &r0, std::int64_t &r1) const;
+    };
+
+    float Distance(float xcoord, float ycoord, std::int32_t i) const;
+    static float Distance(float xcoord, float ycoord, TPointF q);
+    double Weight(float d) const;
+
+    const TPointList &pts;
+    const TValueList &vals;
+    int power_ = 0;           // p as a whole number when it is one, else 0
+    bool indexed_ = false;
+    BucketGrid near_, far_;   // buckets of about minR and about maxR / 2
+};
+
+} // namespace depth

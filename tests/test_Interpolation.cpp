@@ -1,0 +1,179 @@
+#include "depth/Interpolation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+using namespace depth;
+
+namespace {
+std::uint32_t Bits(float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+} // namespace
+
+TEST(ShepardInterp, WorkedExamples) {
+    // Distances 1 and 2 with values 10 and 40, p = 2: (10 + 40/4) / (1 + 1/4) = 16.
+    TPointList pts{{1, 0}, {0, 2}};
+    TValueList vals{10, 40};
+    TShepardInterp a(pts, vals, 2, 2, 0.5f);
+    EXPECT_FLOAT_EQ(a.interp(0, 0), 16);
+    EXPECT_FLOAT_EQ(a.interpLinear(0, 0), 16);
+
+    // A sample at exactly maxR takes part; one a hair farther does not.
+    TPointList edge{{2, 0}, {0, 1}};
+    TValueList edgeVals{40, 10};
+    TShepardInterp exact(edge, edgeVals, 2, 2, 0.5f);
+    EXPECT_FLOAT_EQ(exact.interp(0, 0), 16);
+    TShepardInterp beyond(edge, edgeVals, 2, std::nextafter(2.0f, 0.0f), 0.5f);
+    EXPECT_FLOAT_EQ(beyond.interp(0, 0), 10);
+
+    // Inside minR the first sample in array order decides, even if a later one is nearer.
+    TPointList inner{{5, 5}, {0.3f, 0}, {0.1f, 0}};
+    TValueList innerVals{1, 7, 9};
+    TShepardInterp first(inner, innerVals, 5, 10, 0.5f);
+    EXPECT_EQ(first.interp(0, 0), 7);
+    EXPECT_EQ(first.interp(5, 5), 1); // on a sample: its value unchanged
+
+    // Nothing within maxR, or no samples at all: 0.
+    EXPECT_EQ(first.interp(100, 100), 0);
+    TPointList none;
+    TValueList noVals;
+    EXPECT_EQ(TShepardInterp(none, noVals, 5, 1, 0.1f).interp(0, 0), 0);
+}
+
+TEST(ShepardInterp, HardStyleNeverOverflows) {
+    // p = 8 and a distance just above minR: 32-bit weights would reach infinity.
+    TPointList pts{{1e-6f, 0}, {2e-6f, 0}};
+    TValueList vals{100, 300};
+    TShepardInterp s(pts, vals, 8, 1e-3f, 1e-7f);
+    float v = s.interp(0, 0);
+    EXPECT_TRUE(std::isfinite(v));
+    EXPECT_GT(v, 100);
+    EXPECT_LT(v, 300);
+}
+
+TEST(ShepardInterp, IndexGivesTheBitsOfTheLinearScan) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 12; ++round) {
+        TPointList pts;
+        TValueList vals;
+        std::uniform_real_distribution<float> u(8.0f, 8.1f), v(47.0f, 47.07f);
+        const int n = 300 + round * 150;
+        for (int i = 0; i < n; ++i) {
+            if (round % 2 == 1 && i % 3 == 0 && !pts.empty()) { // clusters and duplicates
+                TPointF q = pts[rng() % pts.size()];
+                pts.push_back({q.x + (i % 2) * 1e-6f, q.y});
+            } else {
+                pts.push_back({u(rng), v(rng)});
+            }
+            vals.push_back(static_cast<float>(rng() % 3000));
+        }
+        const float maxR = 0.004f + 0.002f * (round % 3), minR = 0.0001f * (round % 4);
+        // Queries exactly maxR and minR away from samples test the radius rules.
+        std::vector<TPointF> queries;
+        for (int k = 0; k < 400; ++k)
+            queries.push_back({u(rng), v(rng)});
+        for (int k = 0; k < 50; ++k) {
+            queries.push_back({pts[static_cast<std::size_t>(k)].x + maxR, pts[static_cast<std::size_t>(k)].y});
+            queries.push_back({pts[static_cast<std::size_t>(k)].x, pts[static_cast<std::size_t>(k)].y - minR});
+            queries.push_back(pts[static_cast<std::size_t>(k)]);
+        }
+        for (int p : {2, 5, 8}) {
+            TShepardInterp indexed(pts, vals, static_cast<float>(p), maxR, minR);
+            TShepardInterp linear(pts, vals, static_cast<float>(p), maxR, minR, nullptr,
+                                  TShepardInterp::Scan::Linear);
+            for (const TPointF &q : queries)
+                ASSERT_EQ(Bits(indexed.interp(q.x, q.y)), Bits(linear.interp(q.x, q.y)))
+                    << "round " << round << " p " << p << " at " << q.x << "," << q.y;
+        }
+    }
+}
+
+TEST(Stripes, BoundsAndScheduling) {
+    // 801 columns and 16 tasks: 50 columns each, the last takes the rest.
+    EXPECT_EQ(StripeBounds(801, 16, 1).xStart, 0);
+    EXPECT_EQ(StripeBounds(801, 16, 1).xStop, 49);
+    EXPECT_EQ(StripeBounds(801, 16, 15).xStart, 700);
+    EXPECT_EQ(StripeBounds(801, 16, 15).xStop, 749);
+    EXPECT_EQ(StripeBounds(801, 16, 16).xStart, 750);
+    EXPECT_EQ(StripeBounds(801, 16, 16).xStop, 800);
+    // Narrower than the task count: all but the last are empty, the last covers all.
+    for (int t = 1; t < 16; ++t)
+        EXPECT_LT(StripeBounds(10, 16, t).xStop, StripeBounds(10, 16, t).xStart);
+    EXPECT_EQ(StripeBounds(10, 16, 16).xStart, 0);
+    EXPECT_EQ(StripeBounds(10, 16, 16).xStop, 9);
+
+    std::vector<std::string> log;
+    TStripeScheduler s(10, 3, 16, [&](const std::string &l) { log.push_back(l); });
+    EXPECT_EQ(s.Start().size(), 3u);
+    EXPECT_EQ(log[0], "Interpolate: #Tasks: 16");
+    EXPECT_EQ(log[1], "Interpolate: Start Thread: 0     -1");
+    int handedOut = 3, decrements = 0;
+    while (!s.Finished()) {
+        if (s.Done())
+            ++handedOut;
+        else
+            ++decrements;
+    }
+    EXPECT_EQ(handedOut, 16);
+    EXPECT_EQ(decrements, 3);
+}
+
+TEST(Stripes, BlockingRunFillsEveryMaskedColumnOnce) {
+    mapview::TGPXDraw view;
+    model::TGPX doc;
+    view.GPXd = &doc;
+    view.SetWidth(37);
+    view.SetHeight(5);
+    view.BBox.O = 8, view.BBox.S = 47, view.BBox.Rm = 1000, view.BBox.Complete = true;
+    TMatSingle grid(37, 5);
+    mapview::TMaskArray mask(37, 5);
+    mask.MaskArray.Fill(true);
+    mask.MaskArray[3][2] = 0;
+    TPointList pts{{8.001f, 47.001f}};
+    TValueList vals{500};
+    TShepardInterp interp(pts, vals, 5, 1, 0);
+    TStripeJob job{&grid, &mask.MaskArray, &interp, &view, 1000};
+    TStripeScheduler scheduler(37, 2, 8);
+    int steps = 0;
+    RunStripesBlocking(job, scheduler, [&] { ++steps; });
+    EXPECT_EQ(steps, 37);
+    EXPECT_FLOAT_EQ(grid[0][0], 0.5f);
+    EXPECT_FLOAT_EQ(grid[36][4], 0.5f);
+    EXPECT_EQ(grid[3][2], 0); // not in the mask: never written
+}
+
+TEST(Smoothing, MaskedBoxMeanInPlace) {
+    TMatSingle grid(5, 5);
+    mapview::TMaskArray mask(5, 5);
+    mask.MaskArray.Fill(true);
+    grid[2][2] = 9;
+    TMatSingle once = grid;
+    SmoothArray(once, mask);
+    // [1][1] sees the 9 first; [2][2] then sees the new values of the cells before it.
+    EXPECT_FLOAT_EQ(once[1][1], 1);
+    EXPECT_FLOAT_EQ(once[1][2], (1 + 9) / 9.0f);
+    EXPECT_EQ(once[0][0], 0); // the border never changes
+    EXPECT_EQ(once[4][4], 0);
+
+    // Next to land the value stays as it was, however often it is smoothed.
+    TMatSingle g2 = grid;
+    mask.MaskArray[1][1] = 0;
+    for (int k = 0; k < 10; ++k)
+        SmoothArray(g2, mask);
+    EXPECT_EQ(g2[2][2], 9);
+    EXPECT_EQ(g2[1][2], 0);
+}
+
+TEST(InterpolationRun, RefusesAProjectWithoutDepth) {
+    mapview::TGPXDraw view;
+    mapview::TMaskArray mask(10, 10), shore(10, 10);
+    TInterpolationRun run;
+    EXPECT_THROW(RunInterpolation(view, mask, shore, 0, TInterpolationSettings{}, run, nullptr),
+                 InterpolationRefused);
+}
