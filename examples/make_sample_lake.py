@@ -134,8 +134,8 @@ def main():
         f.write("".join(out))
 
     out = [HEADER]
-    write_track(out, "Survey 2014-06-01", transects(rng, 0, 9, 0.15))
-    write_track(out, "Survey 2014-06-02", transects(rng, 1, 7, 1.45))
+    write_track(out, "Survey 2014-06-01", transects(rng, 0, 16, 0.15))
+    write_track(out, "Survey 2014-06-02", transects(rng, 1, 12, 1.45))
     out.append('\n</gpx>')
     with open(os.path.join(here, "soundings.gpx"), "w", newline="\n") as f:
         f.write("".join(out))

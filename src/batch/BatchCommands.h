@@ -9,6 +9,7 @@
 namespace batch {
 
 int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 int RunRender(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 int RunConvert(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 void PrintUsage(std::ostream &out);

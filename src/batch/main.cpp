@@ -23,6 +23,8 @@ int main(int argc, char **argv) {
             return batch::RunInfo(args, std::cout, std::cerr);
         if (command == "convert")
             return batch::RunConvert(args, std::cout, std::cerr);
+        if (command == "chart")
+            return batch::RunChart(args, std::cout, std::cerr);
         if (command == "render")
             return batch::RunRender(args, std::cout, std::cerr);
     } catch (const std::exception &e) {
@@ -30,6 +32,6 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::cerr << "depthwright-batch: unknown command " << command
-              << " (allowed: info, convert, render)\n";
+              << " (allowed: info, convert, render, chart)\n";
     return 2;
 }

@@ -1,0 +1,54 @@
+// A project as the desktop program holds it, without a window: the loaded document, the
+// project map view with its raster and masks, and the colour model.
+#pragma once
+
+#include "depth/ColorModel.h"
+#include "depth/ProjectLoader.h"
+#include "mapview/GPXDraw.h"
+
+#include <QImage>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+// Answers the loader's input boxes as the user would type them.
+class AnsweringDialogs : public support::ScriptedDialogs {
+  public:
+    std::optional<std::string> depth, offset;
+    std::string InputBox(const std::string &caption, const std::string &prompt,
+                         const std::string &defaultText) override {
+        prompts.push_back(prompt);
+        if (caption == "Apply depth to dataset" && depth)
+            return *depth;
+        if (caption == "Add value to dataset" && offset)
+            return *offset;
+        return defaultText;
+    }
+};
+
+struct BatchProject {
+    model::TGPX GPXdata;
+    AnsweringDialogs dialogs;
+    std::vector<std::string> log;
+    depth::TColor32Gradient gradient;
+    std::unique_ptr<mapview::TImageControl> image;
+    std::unique_ptr<mapview::TMaskArray> mask, shore;
+    mapview::TGPXDraw GPXView;
+    std::int32_t MaxDepth = 0;
+
+    // Loads every file as "Add Files..." does; throws with the file's name on failure.
+    void Load(const std::vector<std::string> &files, std::optional<std::string> addDepth = {},
+              std::optional<std::string> depthOffset = {});
+    // The colour model from a ".cmt" file, or the default one.
+    void Colors(const std::optional<std::string> &cmtFile);
+    // The project map of width x height with the window's colours, fitted and drawn.
+    void FitView(int width, int height, bool shadowMap);
+};
+
+void SaveQImage(const std::string &path, const QImage &image);
+
+} // namespace batch

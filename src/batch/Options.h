@@ -1,0 +1,46 @@
+// Option values of depthwright-batch: errors name the option and the values it takes.
+#pragma once
+
+#include "support/NumText.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+inline int IntOption(const std::string &option, const std::string &text, int min, int max) {
+    auto v = support::TryStrToInt(text);
+    if (!v || *v < min || *v > max)
+        throw std::invalid_argument(option + " takes a whole number from " + std::to_string(min) +
+                                    " to " + std::to_string(max) + ", not \"" + text + "\"");
+    return *v;
+}
+
+inline void SizeOption(const std::string &text, int &width, int &height) {
+    std::size_t x = text.find('x');
+    if (x == std::string::npos)
+        throw std::invalid_argument("--size takes WIDTHxHEIGHT, such as 840x600");
+    width = IntOption("--size", text.substr(0, x), 1, 10000);
+    height = IntOption("--size", text.substr(x + 1), 1, 10000);
+}
+
+// Walks the arguments: options with a value get it through value(), the rest are files.
+class ArgReader {
+  public:
+    explicit ArgReader(const std::vector<std::string> &args) : args_(args) {}
+    bool Next() { return ++i_ < args_.size(); }
+    const std::string &Arg() const { return args_[i_]; }
+    const std::string &Value() {
+        if (i_ + 1 >= args_.size())
+            throw std::invalid_argument(args_[i_] + " needs a value");
+        return args_[++i_];
+    }
+    bool IsOption() const { return Arg().size() > 1 && Arg()[0] == '-'; }
+
+  private:
+    const std::vector<std::string> &args_;
+    std::size_t i_ = static_cast<std::size_t>(-1);
+};
+
+} // namespace batch
