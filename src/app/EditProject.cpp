@@ -1,0 +1,189 @@
+#include "app/EditProject.h"
+
+#include "app/Unit1.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+// A node keeps the index of its object in nodeObjects_ under this role.
+constexpr int kObjectRole = Qt::UserRole + 1;
+} // namespace
+
+TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
+    setObjectName("EditProjectForm");
+    setWindowTitle("Edit Project");
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(false);
+    setFixedSize(295, 260);
+    auto *row = new QHBoxLayout(this);
+    auto *left = new QVBoxLayout;
+    left->addWidget(new QLabel("Visible Tracks"));
+    tvItems = new QTreeWidget;
+    tvItems->setObjectName("tvItems");
+    tvItems->setHeaderHidden(true);
+    left->addWidget(tvItems, 1);
+    row->addLayout(left, 1);
+    auto *buttons = new QVBoxLayout;
+    auto button = [&](const char *name, const char *caption, const QString &hint) {
+        auto *b = new QPushButton(caption);
+        b->setObjectName(name);
+        b->setToolTip(hint);
+        buttons->addWidget(b);
+        return b;
+    };
+    btnAddFiles = button("btnAddFiles", "Add Files...", main.btnAddFiles->toolTip());
+    btnSaveProject = button("btnSaveProject", "Save Project...", main.btnTrkSaveGPX->toolTip());
+    btnDeleteEntry = button("btnDeleteEntry", "Delete Entry", "Delete the selected item");
+    btnDeleteArea = button("btnDeleteArea", "Delete Area...", "Delete all depth reading in an area to select in the map");
+    btnDeleteSample = button("btnDeleteSample", "Delete Sample...",
+                             "Select an item to edit and delete a specific depth reading in the map.");
+    buttons->addStretch(1);
+    btnClose = button("btnClose", "OK", "Close the project window");
+    row->addLayout(buttons);
+
+    connect(tvItems, &QTreeWidget::currentItemChanged, this, [this] { tvItemsChange(); });
+    connect(btnAddFiles, &QPushButton::clicked, this, [this] { main_.btnAddFilesClick(); });
+    connect(btnSaveProject, &QPushButton::clicked, this, [this] { main_.btnTrkSaveGPXClick(); });
+    connect(btnDeleteEntry, &QPushButton::clicked, this, [this] { btnDeleteEntryClick(); });
+    connect(btnDeleteArea, &QPushButton::clicked, this, [this] { btnDeleteAreaClick(); });
+    connect(btnDeleteSample, &QPushButton::clicked, this, [this] { btnDeleteSampleClick(); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { Close(); });
+}
+
+TEditProjectForm::NodeObject TEditProjectForm::ObjectOf(QTreeWidgetItem *node) const {
+    if (!node)
+        return {};
+    bool ok = false;
+    const int index = node->data(0, kObjectRole).toInt(&ok);
+    if (!ok || index < 0 || static_cast<std::size_t>(index) >= nodeObjects_.size())
+        return {};
+    return nodeObjects_[static_cast<std::size_t>(index)];
+}
+
+QTreeWidgetItem *TEditProjectForm::AddNode(QTreeWidgetItem *parent, const QString &text, NodeObject object) {
+    auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvItems);
+    node->setText(0, text);
+    node->setData(0, kObjectRole, static_cast<int>(nodeObjects_.size()));
+    nodeObjects_.push_back(object);
+    return node;
+}
+
+void TEditProjectForm::RefreshTV() {
+    const QSignalBlocker block(tvItems);
+    tvItems->clear();
+    nodeObjects_.clear();
+    if (!main_.FileLoaded)
+        return;
+    model::TGPX &doc = main_.GPXdata;
+    QTreeWidgetItem *root = AddNode(nullptr, "Current Project", &doc);
+    // The track list shows whenever it holds tracks, also after a file without any.
+    if (doc.trk.filled || !doc.trk.Empty()) {
+        QTreeWidgetItem *list = AddNode(root, "Tracks (" + QString::number(doc.trk.Count()) + ")", &doc.trk);
+        for (int t = 0; t < doc.trk.Count(); ++t) {
+            model::TGPXtrk *track = doc.trk[t];
+            QString name = track->name.empty() ? "Track " + QString::number(t + 1)
+                                               : QString::fromStdString(track->name);
+            QTreeWidgetItem *node = AddNode(list, name, track);
+            for (int s = 0; s < track->Count(); ++s)
+                AddNode(node, "Segment " + QString::number(s + 1), (*track)[s]);
+        }
+    }
+    tvItems->expandAll();
+}
+
+void TEditProjectForm::tvItemsChange() {
+    NodeObject object = ObjectOf(tvItems->currentItem());
+    if (std::holds_alternative<std::monostate>(object))
+        return;
+    model::TGPXSelection &selection = main_.GPXdata.Selection;
+    selection.Clear();
+    // Only waypoints, routes and segments can be selected for drawing; tracks, the list and
+    // the root are kept by the tree's own choice.
+    if (auto *s = std::get_if<model::TGPXtrkseg *>(&object)) {
+        selection.Add(*s);
+        main_.RedrawProjectMap();
+    }
+}
+
+void TEditProjectForm::btnDeleteEntryClick() {
+    NodeObject object = ObjectOf(tvItems->currentItem());
+    if (std::holds_alternative<std::monostate>(object))
+        return;
+    std::string what = "the selected item";
+    if (auto *t = std::get_if<model::TGPXtrk *>(&object))
+        what = "the selected track \"" + (*t)->name + "\"";
+    else if (std::holds_alternative<model::TGPXtrkseg *>(object))
+        what = "the selected track segment";
+    if (!main_.Dialogs->AskYesNo("Are you sure that you want to delete " + what + " ?"))
+        return;
+    model::TGPX &doc = main_.GPXdata;
+    if (auto *t = std::get_if<model::TGPXtrk *>(&object)) {
+        int index = doc.trk.IndexOf(*t);
+        if (index >= 0)
+            doc.trk.FreeAndDelete(index);
+    } else if (auto *s = std::get_if<model::TGPXtrkseg *>(&object)) {
+        for (const auto &track : doc.trk.Items()) {
+            int index = track->IndexOf(*s);
+            if (index >= 0) {
+                track->FreeAndDelete(index);
+                break;
+            }
+        }
+    }
+    doc.Selection.Clear();
+    main_.GPXView.wptSelection = nullptr; // it may have belonged to what was removed
+    RefreshTV();
+    main_.RedrawProjectMap();
+}
+
+void TEditProjectForm::btnDeleteSampleClick() {
+    if (!main_.FileLoaded)
+        return;
+    NodeObject object = ObjectOf(tvItems->currentItem());
+    if (std::holds_alternative<std::monostate>(object))
+        return;
+    if (!std::holds_alternative<model::TGPXtrkseg *>(object)) {
+        main_.Dialogs->Error("No track in list selcted.");
+        return;
+    }
+    if (main_.GPXView.MouseMode == mapview::mmDeleteTrackPoint) {
+        main_.LeaveMouseMode(btnDeleteSample);
+        main_.SetStatus(0, "");
+        main_.RedrawProjectMap();
+    } else {
+        main_.SetMouseMode(mapview::mmDeleteTrackPoint, btnDeleteSample, "Select sample to delete...");
+    }
+}
+
+void TEditProjectForm::btnDeleteAreaClick() {
+    if (!main_.FileLoaded)
+        return;
+    if (main_.GPXView.MouseMode == mapview::mmCutter) {
+        main_.LeaveMouseMode(btnDeleteArea);
+        main_.SetStatus(0, "");
+    } else {
+        main_.SetMouseMode(mapview::mmCutter, btnDeleteArea, "Select area to delete...");
+    }
+}
+
+void TEditProjectForm::Close() {
+    if (main_.GPXView.GPXd)
+        main_.GPXdata.Selection.Clear();
+    const QSignalBlocker block(tvItems);
+    tvItems->setCurrentItem(nullptr);
+    hide();
+}
+
+void TEditProjectForm::closeEvent(QCloseEvent *e) {
+    Close();
+    e->ignore(); // hidden, never destroyed before the program ends
+}
+
+} // namespace app

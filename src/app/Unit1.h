@@ -1,0 +1,152 @@
+// The main window: the five pages from loading data to exporting contours, the project
+// state (documents, map views, masks, samples, grid) and the event flow. The pipeline
+// steps themselves live in depth/ and mapview/, shared with the batch tool.
+#pragma once
+
+#include "app/ImageView.h"
+#include "app/QtDialogs.h"
+#include "depth/ColorModel.h"
+#include "depth/Grid.h"
+#include "depth/ShepardInterp.h"
+#include "mapview/GPXDraw.h"
+#include "model/GPX.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+class QStatusBar;
+class QTabWidget;
+class QVBoxLayout;
+
+namespace app {
+
+class TEditProjectForm;
+
+class TForm1 : public QMainWindow {
+  public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Everything that talks to the user; tests put a scripted one in its place.
+    void SetDialogs(support::Dialogs *dialogs) { Dialogs = dialogs ? dialogs : &qtDialogs_; }
+    support::Dialogs *Dialogs;
+    TEditProjectForm *EditProjectForm = nullptr; // created after the window, not owned
+
+    // Project state
+    bool FileLoaded = false;
+    bool InterpLoaded = false;
+    bool IsoLoaded = false;
+    depth::TPointList InCoord;
+    depth::TValueList InDepth;
+    depth::TMatSingle InterpResultArray;
+    std::unique_ptr<mapview::TMaskArray> MaskArray, ShoreArray;
+    std::int32_t MaxDepth = 0;
+    float maxDontCareRadius = 0, minDontCareRadius = 0;
+    model::TGPX GPXdata, IsoData;
+    mapview::TGPXDraw GPXView, IsoView;
+    std::uint32_t clShallowWater = 0x00FF00, clDeepWater = 0xFF0000; // red in the low byte
+    QImage ShadowMap;
+    double AvrgPixelDistance = 0;
+    depth::TColor32Gradient FGradient; // the colour model every drawing reads
+
+    // Pages and controls, named as the user interface names them
+    QTabWidget *PageControl;
+    QWidget *TabProject, *TabInterpolator, *TabHTBuilder, *TabDebug, *TabAbout;
+    QPushButton *btnAddFiles, *BitBtn1, *btnTrkSaveGPX, *btnTrkFit, *btnTrkZoom, *btnTrkZoomIn,
+        *btnTrkZoomOut, *btnActionHTFile, *btnActionInterpolate, *btnStartOver;
+    QCheckBox *cbAddDepth, *cbAddOffset;
+    QLabel *lblMaxDepth, *lblMapSize, *lblImageSize, *lblResolution, *lblNumPoints;
+    TImageView *GPXImage;
+
+    QPushButton *btnInterpolate, *btnInterpolSaveBMP, *btnActionISOChart;
+    QLabel *lblInterpolateThrds, *lblInterpolateStyle, *lblInterpolationWidth, *lblDontCareRadius;
+    QSlider *tbInterpolateThrds, *tbInterpolatorStyle;
+    QSpinBox *udInterpolationWidth, *udDontCareRadius, *udSmoothingRuns;
+    QLabel *lblMaxDepth1, *lblMapSize1, *lblImageSize1, *lblResolution1, *lblNumPoints1;
+    TImageView *InterpolatedImage;
+    QProgressBar *pbInterpolate;
+
+    QPushButton *btnIsoMap, *btnCreateHT, *btnHtFit, *btnHtZoom, *btnIsoSaveBMP, *btnIsoSaveGPX;
+    QLineEdit *edtIsoStep, *edtIsoStart, *edtTrackName;
+    QCheckBox *cbManualOrder;
+    QLabel *lblNumIsoTracks, *lblGeneratedPoints, *lblWritePoints;
+    TImageView *IsoImage;
+
+    QGroupBox *rgDebugView;
+    QRadioButton *rbDebugLog, *rbDebugImage;
+    QPushButton *btnDebugUpdateArrays, *btnShowMask, *btnShowShore;
+    QPlainTextEdit *memDebug;
+    TImageView *imgDebug;
+    QPlainTextEdit *memAbout;
+
+    QStatusBar *sbMain;
+    QLabel *sbPanels[6];
+
+    // Operations other parts of the program use
+    static std::uint32_t GetCPUCount();
+    void Log(const std::string &line);
+    void ResetProjectState();
+    void UpdateStatistics();
+    void SetStatus(int panel, const std::string &text);
+    std::string StatusText(int panel) const;
+    void RedrawProjectMap() { GPXView.Redraw(false); }
+
+    // Event handlers
+    void btnAddFilesClick();
+    void AddFiles(const std::vector<std::string> &files); // "Add Files..." after the dialog
+    void btnTrkSaveGPXClick();
+    void btnStartOverClick();
+    void btnTrkFitClick();
+    void btnTrkZoomClick();
+    void btnTrkZoomInClick();
+    void btnTrkZoomOutClick();
+    void btnActionInterpolateClick();
+    void GPXImageMouseDown(QMouseEvent *e);
+    void GPXImageMouseMove(QMouseEvent *e);
+    void GPXImageMouseUp(QMouseEvent *e);
+    void GPXImageResize();
+    void SetMouseMode(mapview::TMouseMode mode, QPushButton *button, const std::string &status);
+    void LeaveMouseMode(QPushButton *button); // back to mmMove
+
+  protected:
+    void keyPressEvent(QKeyEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+  private:
+    void BuildProjectPage();
+    void BuildInterpolatorPage();
+    void BuildContourPage();
+    void BuildDebugPage();
+    void BuildAboutPage();
+    void BuildStatusBar();
+    void ConfigureViews();
+    void ShowPage(QWidget *page, bool visible);
+    void PageChanged(int index);
+    void FreezeSize();
+    // Runs a handler; an error it raises is shown in an error box, the window goes on.
+    template <class F> void Guarded(F f) {
+        try {
+            f();
+        } catch (const std::exception &e) {
+            Dialogs->Error(e.what());
+        }
+    }
+
+    TQtDialogs qtDialogs_{this};
+    QPushButton *modeButton_ = nullptr; // the button whose mode is active
+};
+
+} // namespace app

@@ -1,0 +1,292 @@
+// The main window's project map: adding files, saving the project, fitting and zooming,
+// and the mouse on the map in each mouse mode.
+#include "app/Unit1.h"
+
+#include "app/EditProject.h"
+#include "app/ImportCoordinates.h"
+#include "app/JoinDBF.h"
+#include "depth/ProjectLoader.h"
+#include "formats/GPXFile.h"
+#include "support/NumText.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <filesystem>
+
+namespace app {
+
+namespace {
+
+// The hourglass for the lifetime of the guard.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+bool Exists(const std::string &path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+} // namespace
+
+void TForm1::btnAddFilesClick() {
+    try {
+        std::vector<std::string> files =
+            Dialogs->OpenFiles("Open project...", "GPX, KML, SHP/DBF or HT files|*.gpx;*.kml;*.shp;*.ht");
+        if (!files.empty())
+            AddFiles(files);
+    } catch (const std::exception &e) {
+        Dialogs->Error(e.what());
+    }
+}
+
+void TForm1::AddFiles(const std::vector<std::string> &files) {
+    WaitCursor wait;
+    depth::TProjectLoader loader(GPXdata, *Dialogs, [this](const std::string &l) { Log(l); });
+    loader.ImportCoordinates = [this](formats::TShapefile &shp) {
+        TImportCoordinatesForm dialog(shp, *Dialogs, this);
+        dialog.exec();
+    };
+    loader.JoinDBF = [this](formats::TShapefile &shp) {
+        TJoinDBFForm dialog(shp, *Dialogs, this);
+        dialog.exec();
+    };
+    loader.InterpolatorEnabled = btnInterpolate->isEnabled();
+    std::vector<std::string> failed;
+    bool added = false;
+    for (const std::string &file : files) {
+        // The check boxes count as they stand when each file is read.
+        loader.AddDepth = cbAddDepth->isChecked();
+        loader.AddOffset = cbAddOffset->isChecked();
+        try {
+            if (loader.LoadFile(file) == 0)
+                added = true;
+            else
+                failed.push_back(file);
+        } catch (const depth::UnsupportedExtension &e) {
+            Dialogs->Error(e.what());
+            break; // later files are not read
+        } catch (const std::exception &e) {
+            Dialogs->Error(file + ": " + e.what());
+            break;
+        }
+    }
+    // Every file that failed is named, not only the last one.
+    if (!failed.empty()) {
+        std::string text = "Error while loading file.";
+        for (const std::string &f : failed)
+            text += "\n" + f;
+        Dialogs->Error(text);
+    }
+    if (!added)
+        return;
+    // What was added is shown, also when a later file failed.
+    MaxDepth = loader.MaxDepth;
+    GPXView.MaxDepth = MaxDepth;
+    btnInterpolate->setEnabled(loader.InterpolatorEnabled);
+    FileLoaded = true;
+    GPXView.GPXd = &GPXdata;
+    GPXView.Image = &GPXImage->Control;
+    GPXView.SetWidth(GPXImage->width());
+    GPXView.SetHeight(GPXImage->height());
+    GPXView.filled = false;
+    GPXView.ResetBBox(true, true);
+    GPXView.Redraw(false);
+    UpdateStatistics();
+    if (EditProjectForm)
+        EditProjectForm->RefreshTV();
+    for (QPushButton *b : {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnTrkSaveGPX})
+        b->setEnabled(true);
+    FreezeSize();
+}
+
+void TForm1::btnTrkSaveGPXClick() {
+    Guarded([&] {
+        if (!FileLoaded)
+            return;
+        std::optional<std::string> path = Dialogs->SaveFile("Save current project...", "GPX file|*.gpx", "gpx");
+        if (!path)
+            return;
+        const bool exists = Exists(*path);
+        if (exists && !Dialogs->AskYesNo("Overwrite " + *path + " ?"))
+            return;
+        if (depth::LowerExtension(*path) != ".gpx") {
+            Dialogs->Error("File extension not supported: " + *path, support::BoxButton::Cancel);
+            return;
+        }
+        if (exists) {
+            std::filesystem::path backup(*path);
+            backup.replace_extension(".bak");
+            std::error_code ec; // a failed backup is not reported
+            std::filesystem::copy_file(*path, backup, std::filesystem::copy_options::overwrite_existing, ec);
+        }
+        formats::TGPXFile writer;
+        writer.GPXd = &GPXdata;
+        writer.ExportGPX(*path);
+    });
+}
+
+void TForm1::btnTrkFitClick() {
+    Guarded([&] {
+        GPXView.ResetBBox(true, true);
+        GPXView.Redraw(false);
+        UpdateStatistics();
+    });
+}
+
+void TForm1::btnTrkZoomInClick() {
+    Guarded([&] {
+        GPXView.ZoomIn();
+        GPXView.Redraw(false);
+        UpdateStatistics();
+    });
+}
+
+void TForm1::btnTrkZoomOutClick() {
+    Guarded([&] {
+        GPXView.ZoomOut();
+        GPXView.Redraw(false);
+        UpdateStatistics();
+    });
+}
+
+void TForm1::SetMouseMode(mapview::TMouseMode mode, QPushButton *button, const std::string &status) {
+    if (modeButton_ && modeButton_ != button)
+        modeButton_->setStyleSheet("");
+    GPXView.MouseMode = mode;
+    GPXImage->setCursor(mode == mapview::mmDeleteTrackPoint ? Qt::PointingHandCursor : Qt::CrossCursor);
+    button->setStyleSheet("color: red");
+    modeButton_ = button;
+    SetStatus(0, status);
+}
+
+void TForm1::LeaveMouseMode(QPushButton *button) {
+    GPXView.MouseMode = mapview::mmMove;
+    GPXImage->setCursor(Qt::SizeAllCursor);
+    if (button)
+        button->setStyleSheet("");
+    if (modeButton_ == button)
+        modeButton_ = nullptr;
+}
+
+void TForm1::btnTrkZoomClick() {
+    if (GPXView.MouseMode == mapview::mmZoom) {
+        LeaveMouseMode(btnTrkZoom);
+        SetStatus(0, "");
+    } else {
+        SetMouseMode(mapview::mmZoom, btnTrkZoom, "Select area to zoom in...");
+    }
+}
+
+void TForm1::GPXImageMouseDown(QMouseEvent *e) {
+    if (!FileLoaded)
+        return;
+    GPXView.MouseX = static_cast<std::int32_t>(e->position().x());
+    GPXView.MouseY = static_cast<std::int32_t>(e->position().y());
+}
+
+void TForm1::GPXImageMouseMove(QMouseEvent *e) {
+    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
+    if (!(x == 0 && y == 0)) {
+        GPXView.LastX = x;
+        GPXView.LastY = y;
+    }
+    if (!FileLoaded)
+        return;
+    model::TPoint4D2 where;
+    where.Longitude = GPXView.XToLo(x);
+    where.Latitude = GPXView.YToLa(y);
+    SetStatus(5, where.Coord());
+    const bool left = e->buttons() & Qt::LeftButton;
+    if (left) {
+        switch (GPXView.MouseMode) {
+        case mapview::mmMove:
+            GPXView.MoveMouseTo(x, y);
+            GPXView.Redraw(false);
+            break;
+        case mapview::mmZoom:
+        case mapview::mmCutter:
+            GPXView.Redraw(false);
+            GPXView.DrawMouseSelectionRectTo(x, y, GPXView.Options.SelectedColor);
+            break;
+        default:
+            break;
+        }
+    } else if (e->buttons() == Qt::NoButton && GPXView.MouseMode == mapview::mmDeleteTrackPoint) {
+        GPXView.SelectForCutSelected(where);
+        GPXView.Redraw(false);
+        if (model::TGPXwpt *p = GPXView.wptSelection) {
+            GPXView.DrawPoint4D(p, GPXView.Options.CutPointColor, 2, "");
+            GPXImage->update();
+            SetStatus(0, "Delete Point at " + p->Coord() + ", Depth: " +
+                             support::FloatToStrF(p->HBdepth / 100, 4, 2) + "m");
+        }
+    }
+}
+
+void TForm1::GPXImageMouseUp(QMouseEvent *e) {
+    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
+    if (!(x == 0 && y == 0)) {
+        GPXView.LastX = x;
+        GPXView.LastY = y;
+    }
+    if (!FileLoaded)
+        return;
+    // Alt keeps "Zoom Area", "Delete Area..." and "Delete Sample..." on for the next one.
+    const bool keep = e->modifiers() & Qt::AltModifier;
+    switch (GPXView.MouseMode) {
+    case mapview::mmMove:
+        GPXView.MoveMouseTo(x, y);
+        GPXView.Redraw(false);
+        break;
+    case mapview::mmZoom:
+        if (!keep)
+            LeaveMouseMode(btnTrkZoom);
+        GPXView.ZoomMouseTo(x, y);
+        GPXView.Redraw(false);
+        UpdateStatistics();
+        break;
+    case mapview::mmCutter:
+        if (!keep)
+            LeaveMouseMode(EditProjectForm ? EditProjectForm->btnDeleteArea : nullptr);
+        GPXView.CutterMouseTo(x, y);
+        GPXView.wptSelection = nullptr; // it may have been cut
+        GPXdata.Selection.Clear();
+        GPXView.Redraw(false);
+        SetStatus(0, "");
+        if (EditProjectForm)
+            EditProjectForm->RefreshTV(); // emptied tracks and segments are gone
+        break;
+    case mapview::mmDeleteTrackPoint: {
+        if (!keep)
+            LeaveMouseMode(EditProjectForm ? EditProjectForm->btnDeleteSample : nullptr);
+        model::TGPXwptList *list = nullptr;
+        if (!GPXdata.Selection.Entries().empty()) {
+            const auto &entry = GPXdata.Selection.Entries().front();
+            if (auto *r = std::get_if<model::TGPXrte *>(&entry))
+                list = *r;
+            else if (auto *s = std::get_if<model::TGPXtrkseg *>(&entry))
+                list = *s;
+        }
+        if (list && GPXView.wptSelection) {
+            int index = list->IndexOf(GPXView.wptSelection);
+            if (index >= 0)
+                list->FreeAndDelete(index);
+            GPXView.wptSelection = nullptr;
+        }
+        GPXView.Redraw(false);
+        SetStatus(0, "");
+        break;
+    }
+    default:
+        LeaveMouseMode(nullptr);
+        GPXView.Redraw(false);
+        break;
+    }
+}
+
+} // namespace app
