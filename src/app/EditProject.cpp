@@ -28,6 +28,7 @@ TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     tvItems = new QTreeWidget;
     tvItems->setObjectName("tvItems");
     tvItems->setHeaderHidden(true);
+    tvItems->setIndentation(10); // the tool window is narrow
     left->addWidget(tvItems, 1);
     row->addLayout(left, 1);
     auto *buttons = new QVBoxLayout;
