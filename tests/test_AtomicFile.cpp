@@ -1,40 +1,23 @@
 #include "support/AtomicFile.h"
 #include "support/MappedFile.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace support;
 
-namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-test-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() {
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(path);
-    }
-    std::size_t Entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
-    }
-};
-
-void WriteFile(const fs::path &p, const std::string &text) { std::ofstream(p) << text; }
-
-} // namespace
+using testutil::TempDir;
+using testutil::WriteBytes;
 
 TEST(AtomicFile, ReplacesOnlyOnCommit) {
     TempDir dir;
     fs::path target = dir.path / "lake.gpx";
-    WriteFile(target, "old");
+    WriteBytes(target, "old");
     {
         AtomicFileWriter w(target.string());
         w.Write("new text");
@@ -56,7 +39,7 @@ TEST(AtomicFile, UnwritableFolderIsAnErrorAndLeavesTheOldFile) {
         GTEST_SKIP() << "permissions do not bind root";
     TempDir dir;
     fs::path target = dir.path / "lake.gpx";
-    WriteFile(target, "old");
+    WriteBytes(target, "old");
     fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(AtomicFileWriter(target.string()), FileError);
     fs::permissions(dir.path, fs::perms::owner_all);
@@ -73,12 +56,12 @@ TEST(AtomicFile, FolderOrMissingFolderIsAnError) {
 TEST(MappedFile, ReadsFilesAndRefusesFolders) {
     TempDir dir;
     fs::path p = dir.path / "a.txt";
-    WriteFile(p, "hello");
+    WriteBytes(p, "hello");
     MappedFile m(p.string());
     EXPECT_EQ(m.View(), "hello");
     m.ReleaseBefore(5);
     EXPECT_EQ(m.View(), "hello"); // released pages read again on demand
-    WriteFile(dir.path / "empty", "");
+    WriteBytes(dir.path / "empty", "");
     EXPECT_EQ(MappedFile((dir.path / "empty").string()).View(), "");
     EXPECT_THROW(MappedFile(dir.path.string()), FileError);
     EXPECT_THROW(MappedFile((dir.path / "missing").string()), FileError);

@@ -1,18 +1,21 @@
 #include "depth/ColorModel.h"
 #include "support/AtomicFile.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace depth;
+using testutil::ReadBytes;
+using testutil::TempDir;
+using testutil::WriteBytes;
 
 namespace {
 
@@ -26,24 +29,6 @@ TColor32Gradient Build(const std::vector<std::string> &lines) {
     TColor32Gradient g;
     StrToArrayColor32Gradient(lines, g);
     return g;
-}
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-cmt-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-
-void WriteBytes(const fs::path &p, const std::string &bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace

@@ -4,30 +4,24 @@
 #include "formats/HTConvert.h"
 #include "support/AtomicFile.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 using depth::kNewFileMarker;
 using depth::TChangeSaveOrder;
 using depth::THTExport;
 using formats::THTConvert;
+using testutil::S32;
+using testutil::TempDir;
+using testutil::U16;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-export-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string File(const std::string &name) const { return (path / name).string(); }
-};
 
 // Point i of a line lies about a metre from the one before and has depth i, so that the
 // depth of every record tells which point it is.
@@ -52,16 +46,6 @@ model::TGPXtrk &AddTrack(model::TGPX &doc, const std::string &name, std::vector<
         trk->Add(std::move(seg));
     }
     return *doc.trk.Add(std::move(trk));
-}
-
-unsigned U16(const std::string &b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) << 8 | static_cast<unsigned char>(b[at + 1]);
-}
-std::int32_t S32(const std::string &b, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v = v << 8 | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
-    return static_cast<std::int32_t>(v);
 }
 
 // An HT file decoded: positions without the separators; the first has no depth (-1).
@@ -161,9 +145,9 @@ TEST(CreateHTExport, FiftyThousandPointsSplitIntoThreeFilesSharingPoints) {
     EXPECT_EQ(f.Files(), (std::vector<std::string>{"000.ht", "001.ht", "002.ht"}));
     EXPECT_TRUE(f.dialogs.shown.empty());
 
-    const HTFile a = ReadHTFile(f.dir.File("000.ht"));
-    const HTFile b = ReadHTFile(f.dir.File("001.ht"));
-    const HTFile c = ReadHTFile(f.dir.File("002.ht"));
+    const HTFile a = ReadHTFile(f.dir.Path("000.ht"));
+    const HTFile b = ReadHTFile(f.dir.Path("001.ht"));
+    const HTFile c = ReadHTFile(f.dir.Path("002.ht"));
     // Points 0..19995, 19995..39990, 39990..49999: each file starts with the last point
     // of the one before.
     const std::array<std::pair<int, int>, 3> spans{{{0, 19995}, {19995, 39990}, {39990, 49999}}};
@@ -189,7 +173,7 @@ TEST(CreateHTExport, FiftyThousandPointsSplitIntoThreeFilesSharingPoints) {
     EXPECT_TRUE(Contains(f.log, "CreateHT: iterate ===== 002 ======"));
     EXPECT_TRUE(Contains(f.log, "CreateHT: n_wpt_total is 19999"));
     EXPECT_TRUE(Contains(f.log, "CreateHT: n of IsoDataWrite 10010"));
-    EXPECT_TRUE(Contains(f.log, "WriteHTFile" + f.dir.File("001.ht")));
+    EXPECT_TRUE(Contains(f.log, "WriteHTFile" + f.dir.Path("001.ht")));
     // The document itself is left as it was.
     ASSERT_EQ(doc.trk.Count(), 1);
     EXPECT_EQ(doc.trk[0]->First()->Count(), 50000);
@@ -230,7 +214,7 @@ TEST(CreateHTExport, BudgetCases) {
         std::vector<unsigned> n;
         std::vector<int> seen; // point indexes in file order
         for (std::size_t k = 0; k < c.n.size(); ++k) {
-            const HTFile h = ReadHTFile(f.dir.File(depth::HTDefaultFileName(5 + static_cast<int>(k))));
+            const HTFile h = ReadHTFile(f.dir.Path(depth::HTDefaultFileName(5 + static_cast<int>(k))));
             n.push_back(h.n);
             seen.push_back(IndexOfEasting(h.pos.front().E, first));
             const std::vector<int> d = h.Depths();
@@ -274,7 +258,7 @@ TEST(CreateHTExport, TrackAndFileNames) {
     model::TGPX doc;
     AddTrack(doc, "T", {3});
     EXPECT_EQ(f.ex.CreateHT(doc, 4), 5);
-    EXPECT_EQ(ReadHTFile(f.dir.File("004.ht")).name, s17 + "004");
+    EXPECT_EQ(ReadHTFile(f.dir.Path("004.ht")).name, s17 + "004");
 }
 
 // The file choices of the desktop program: one save dialog per file.
@@ -287,19 +271,19 @@ struct Chosen {
     Chosen() { AddTrack(doc, "ISO 100 cm", {25000}); }
     void Answer(std::initializer_list<std::optional<std::string>> paths) {
         for (const auto &p : paths)
-            dialogs.saveAnswers.push_back(p ? std::optional(dir.File(*p)) : std::nullopt);
+            dialogs.saveAnswers.push_back(p ? std::optional(dir.Path(*p)) : std::nullopt);
     }
-    void Existing(const std::string &name) { std::ofstream(dir.File(name)) << "keep"; }
-    std::string Content(const std::string &name) { return support::ReadWholeFile(dir.File(name)); }
+    void Existing(const std::string &name) { dir.File(name, "keep"); }
+    std::string Content(const std::string &name) { return support::ReadWholeFile(dir.Path(name)); }
 };
 struct ChosenHT : ::testing::Test, Chosen {};
 
 TEST_F(ChosenHT, EveryFileGoesWhereTheUserSays) {
     Answer({"a.ht", "b.ht"});
     EXPECT_EQ(ex.CreateHT(doc, 0), 2);
-    EXPECT_EQ(ex.Written, (std::vector<std::string>{dir.File("a.ht"), dir.File("b.ht")}));
-    EXPECT_EQ(ReadHTFile(dir.File("b.ht")).name, "NewTrack001");
-    EXPECT_TRUE(Contains(log, "WriteHTFile" + dir.File("a.ht")));
+    EXPECT_EQ(ex.Written, (std::vector<std::string>{dir.Path("a.ht"), dir.Path("b.ht")}));
+    EXPECT_EQ(ReadHTFile(dir.Path("b.ht")).name, "NewTrack001");
+    EXPECT_TRUE(Contains(log, "WriteHTFile" + dir.Path("a.ht")));
     EXPECT_TRUE(dialogs.questions.empty());
 
     // The desktop's own dialog is offered the default name.
@@ -310,7 +294,7 @@ TEST_F(ChosenHT, EveryFileGoesWhereTheUserSays) {
         EXPECT_EQ(filter, "HT-Track|*.ht");
         EXPECT_EQ(ext, "ht");
         proposed.push_back(name);
-        return std::optional(dir.File("c" + name));
+        return std::optional(dir.Path("c" + name));
     };
     EXPECT_EQ(ex.CreateHT(doc, 7), 9);
     EXPECT_EQ(proposed, (std::vector<std::string>{"007.ht", "008.ht"}));
@@ -339,13 +323,13 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
         Chosen t;
         c.setUp(t);
         EXPECT_EQ(t.ex.CreateHT(t.doc, 0), 1); // the number of the file not written
-        EXPECT_EQ(t.ex.Written, std::vector<std::string>{t.dir.File("a.ht")});
+        EXPECT_EQ(t.ex.Written, std::vector<std::string>{t.dir.Path("a.ht")});
         EXPECT_EQ(t.ex.NotWritten, std::vector<std::string>{"001.ht"});
         EXPECT_EQ(t.dialogs.saveAnswers.size(), 1u); // no dialog for a third file
-        EXPECT_FALSE(fs::exists(t.dir.File("c.ht")));
+        EXPECT_FALSE(fs::exists(t.dir.Path("c.ht")));
         std::vector<std::string> questions;
         for (const std::string &q : c.questions)
-            questions.push_back("Overwrite existing " + t.dir.File(q) + " ?");
+            questions.push_back("Overwrite existing " + t.dir.Path(q) + " ?");
         EXPECT_EQ(t.dialogs.questions, questions);
         EXPECT_EQ(t.dialogs.Texts(), c.errors);
         for (const auto &s : t.dialogs.shown)
@@ -363,7 +347,7 @@ TEST_F(ChosenHT, OverwriteAccepted) {
     model::TGPX small;
     AddTrack(small, "T", {10});
     EXPECT_EQ(ex.CreateHT(small, 0), 1);
-    EXPECT_EQ(ReadHTFile(dir.File("a.ht")).n, 13u);
+    EXPECT_EQ(ReadHTFile(dir.Path("a.ht")).n, 13u);
 }
 
 TEST_F(ChosenHT, RefusedByTheWriterIsNotWritten) {
@@ -376,7 +360,7 @@ TEST_F(ChosenHT, RefusedByTheWriterIsNotWritten) {
     EXPECT_TRUE(ex.Written.empty());
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[1].text, "Error while writing 000.ht");
-    EXPECT_FALSE(fs::exists(dir.File("a.ht")));
+    EXPECT_FALSE(fs::exists(dir.Path("a.ht")));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -405,7 +389,7 @@ TEST(SaveAsHTExport, WithoutGroupingOneRunAndTheInformation) {
     model::TGPX doc;
     Contours(doc);
     EXPECT_EQ(depth::btnCreateHTClick(doc, f.ex, false), 1);
-    EXPECT_EQ(ReadHTFile(f.dir.File("000.ht")).n, 22u + 12u);
+    EXPECT_EQ(ReadHTFile(f.dir.Path("000.ht")).n, 22u + 12u);
     ASSERT_EQ(f.dialogs.shown.size(), 1u);
     EXPECT_EQ(f.dialogs.shown[0].kind, support::BoxKind::Information);
     EXPECT_EQ(f.dialogs.shown[0].text,
@@ -435,7 +419,7 @@ TEST(SaveAsHTExport, GroupedByTheSaveOrderList) {
         EXPECT_EQ(f.Files(), std::vector<std::string>{"000.ht"});
         // Every listed track once; the writer puts the first track first and the others
         // from the last back.
-        const std::vector<int> d = DepthsIn(f.dir.File("000.ht"));
+        const std::vector<int> d = DepthsIn(f.dir.Path("000.ht"));
         EXPECT_EQ(d, (std::vector<int>{0, 0, 0, 200, 200, 200, 200, 200, 200, 100, 100, 100,
                                        100, 100, 100, 100, 100, 100, 100, 100, 100}));
         EXPECT_EQ(f.dialogs.shown.back().kind, support::BoxKind::Information);
@@ -451,12 +435,12 @@ TEST(SaveAsHTExport, GroupedByTheSaveOrderList) {
             form.btnOKClick();
         });
         EXPECT_EQ(f.Files(), (std::vector<std::string>{"000.ht", "001.ht"}));
-        const std::vector<int> first = DepthsIn(f.dir.File("000.ht"));
-        const std::vector<int> second = DepthsIn(f.dir.File("001.ht"));
+        const std::vector<int> first = DepthsIn(f.dir.Path("000.ht"));
+        const std::vector<int> second = DepthsIn(f.dir.Path("001.ht"));
         EXPECT_EQ(CountOf(first, 200), 0);
         EXPECT_EQ(CountOf(first, 100), 12);
         EXPECT_EQ(second, std::vector<int>(5, 200));
-        EXPECT_EQ(ReadHTFile(f.dir.File("001.ht")).name, "NewTrack001");
+        EXPECT_EQ(ReadHTFile(f.dir.Path("001.ht")).name, "NewTrack001");
     }
     // Unlisted tracks are left out; a name listed twice is exported twice; markers in a
     // list closed without "OK" do no harm.
@@ -473,7 +457,7 @@ TEST(SaveAsHTExport, GroupedByTheSaveOrderList) {
                                           }),
                   2);
         EXPECT_EQ(f.Files(), (std::vector<std::string>{"000.ht", "001.ht"}));
-        EXPECT_EQ(DepthsIn(f.dir.File("001.ht")), std::vector<int>(5, 200));
+        EXPECT_EQ(DepthsIn(f.dir.Path("001.ht")), std::vector<int>(5, 200));
     }
 }
 
@@ -483,14 +467,14 @@ TEST(SaveAsHTExport, CancelledGroupLeavesItsNumberToTheNext) {
     THTExport ex(dialogs);
     model::TGPX doc;
     Contours(doc);
-    dialogs.saveAnswers = {std::nullopt, dir.File("x.ht")};
+    dialogs.saveAnswers = {std::nullopt, dir.Path("x.ht")};
     const int next = depth::btnCreateHTClick(doc, ex, true, [](TChangeSaveOrder &form) {
         form.Items = {"Shoreline", kNewFileMarker, "ISO 200 cm"};
     });
     EXPECT_EQ(next, 1);
     EXPECT_EQ(ex.NotWritten, std::vector<std::string>{"000.ht"});
-    EXPECT_EQ(ReadHTFile(dir.File("x.ht")).name, "NewTrack000");
-    EXPECT_EQ(DepthsIn(dir.File("x.ht")), std::vector<int>(5, 200));
+    EXPECT_EQ(ReadHTFile(dir.Path("x.ht")).name, "NewTrack000");
+    EXPECT_EQ(DepthsIn(dir.Path("x.ht")), std::vector<int>(5, 200));
 
     // Nothing written at all: the information box still closes the action.
     support::ScriptedDialogs none;
@@ -501,7 +485,7 @@ TEST(SaveAsHTExport, CancelledGroupLeavesItsNumberToTheNext) {
 
 TEST(SaveAsHTExport, IntoAFolderForTheBatchTool) {
     TempDir dir;
-    std::ofstream(dir.File("000.ht")) << "keep";
+    dir.File("000.ht", "keep");
     model::TGPX doc;
     AddTrack(doc, "ISO 100 cm", {25000});
     const std::vector<std::string> order = {"ISO 100 cm"};
@@ -509,19 +493,19 @@ TEST(SaveAsHTExport, IntoAFolderForTheBatchTool) {
     support::ScriptedDialogs dialogs; // answers No
     auto kept = depth::SaveHTFilesToFolder(doc, dir.path.string(), "Lake", false, &order, dialogs);
     EXPECT_EQ(dialogs.questions,
-              std::vector<std::string>{"Overwrite existing " + dir.File("000.ht") + " ?"});
+              std::vector<std::string>{"Overwrite existing " + dir.Path("000.ht") + " ?"});
     EXPECT_TRUE(kept.Written.empty());
     EXPECT_EQ(kept.NotWritten, std::vector<std::string>{"000.ht"});
-    EXPECT_EQ(support::ReadWholeFile(dir.File("000.ht")), "keep");
+    EXPECT_EQ(support::ReadWholeFile(dir.Path("000.ht")), "keep");
 
     support::ScriptedDialogs quiet;
     auto replaced = depth::SaveHTFilesToFolder(doc, dir.path.string(), "Lake", true, nullptr, quiet);
     EXPECT_TRUE(quiet.questions.empty());
     EXPECT_EQ(replaced.NextNumber, 2);
     EXPECT_EQ(replaced.Written,
-              (std::vector<std::string>{dir.File("000.ht"), dir.File("001.ht")}));
-    EXPECT_EQ(ReadHTFile(dir.File("000.ht")).name, "Lake000");
-    EXPECT_EQ(ReadHTFile(dir.File("001.ht")).n, 5005u + 3u);
+              (std::vector<std::string>{dir.Path("000.ht"), dir.Path("001.ht")}));
+    EXPECT_EQ(ReadHTFile(dir.Path("000.ht")).name, "Lake000");
+    EXPECT_EQ(ReadHTFile(dir.Path("001.ht")).n, 5005u + 3u);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -609,7 +593,7 @@ TEST(IsoSaveGPXExport, WritesOnlyWhenAllowed) {
     TempDir dir;
     model::TGPX iso;
     Contours(iso);
-    const std::string path = dir.File("iso.gpx");
+    const std::string path = dir.Path("iso.gpx");
     auto readBack = [&] {
         model::TGPX back;
         formats::TGPXFile file;
@@ -648,7 +632,7 @@ TEST(IsoSaveGPXExport, WritesOnlyWhenAllowed) {
     EXPECT_EQ(readBack(), 1);
 
     support::ScriptedDialogs d6; // write error: shown, not reported as written
-    d6.saveAnswers = {dir.File("missing/iso.gpx")};
+    d6.saveAnswers = {dir.Path("missing/iso.gpx")};
     EXPECT_FALSE(depth::btnIsoSaveGPXClick(other, true, d6));
     ASSERT_EQ(d6.shown.size(), 1u);
     EXPECT_EQ(d6.shown[0].kind, support::BoxKind::Error);

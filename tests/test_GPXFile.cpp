@@ -1,38 +1,15 @@
 #include "formats/GPXFile.h"
 #include "support/AtomicFile.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 using formats::TGPXFile;
 using model::TGPX;
+using testutil::TempDir;
 
 namespace {
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-gpx-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string File(const std::string &name, const std::string &text) const {
-        std::string p = (path_ / name).string();
-        std::ofstream(p, std::ios::binary) << text;
-        return p;
-    }
-    std::string Path(const std::string &name) const { return (path_ / name).string(); }
-    std::size_t Entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), {}));
-    }
-
-  private:
-    fs::path path_;
-};
 
 struct ReadResult {
     bool loaded;

@@ -1,6 +1,8 @@
 #include "formats/HTConvert.h"
 #include "support/AtomicFile.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,18 +10,11 @@
 
 namespace fs = std::filesystem;
 using formats::THTConvert;
+using testutil::S32;
+using testutil::TempDir;
+using testutil::U16;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-ht-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string File(const std::string &name) const { return (path / name).string(); }
-};
 
 // One track per entry, one segment per inner vector of (lat, lon, depth).
 using Seg = std::vector<std::array<double, 3>>;
@@ -39,15 +34,6 @@ void AddTrack(model::TGPX &doc, const std::vector<Seg> &segments) {
     doc.trk.Add(std::move(trk));
 }
 
-unsigned U16(const std::string &b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) << 8 | static_cast<unsigned char>(b[at + 1]);
-}
-std::int32_t S32(const std::string &b, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v = v << 8 | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
-    return static_cast<std::int32_t>(v);
-}
 std::int16_t Delta(const std::string &b, std::size_t record, int field) {
     return static_cast<std::int16_t>(U16(b, 68 + record * 6 + static_cast<std::size_t>(field) * 2));
 }
@@ -79,7 +65,7 @@ TEST(HTWrite, LayoutOfOneSegment) {
     model::TGPX doc;
     AddTrack(doc, {{{50, 10, 100}, {50.0001, 10.0001, 200.9}, {50.0002, 10.0002, 300},
                     {50.0003, 10.0003, 400}, {50.0004, 10.0004, 500}}});
-    std::string b = Written(doc, dir.File("a.ht"), "A track name of more than twenty");
+    std::string b = Written(doc, dir.Path("a.ht"), "A track name of more than twenty");
     ASSERT_EQ(b.size(), THTConvert::kFileSize);
     EXPECT_EQ(b[0], 1);
     EXPECT_EQ(b[1], 3);
@@ -104,7 +90,7 @@ TEST(HTWrite, SegmentsTracksAndCounts) {
     model::TGPX doc;
     AddTrack(doc, {{{50, 10, 1}, {50.001, 10.001, 2}}});
     AddTrack(doc, {{{50.002, 10.002, 3}, {50.003, 10.003, 4}}, {}});
-    std::string b = Written(doc, dir.File("b.ht"), "x");
+    std::string b = Written(doc, dir.Path("b.ht"), "x");
     EXPECT_EQ(U16(b, 8), 10u);
     // the first record of the second segment is relative to the last point of the first
     EXPECT_EQ(Delta(b, 4, 0), THTConvert::LongitudeToEasting(10.002) -
@@ -116,7 +102,7 @@ TEST(HTWrite, SegmentsTracksAndCounts) {
     // West of Greenwich and south of the equator, as units in the Americas record.
     model::TGPX south;
     AddTrack(south, {{{-33.5, -70.25, 5}, {-33.5001, -70.2501, 6}}});
-    std::string s = Written(south, dir.File("s.ht"));
+    std::string s = Written(south, dir.Path("s.ht"));
     EXPECT_EQ(S32(s, 16), THTConvert::LongitudeToEasting(-70.25));
     EXPECT_LT(S32(s, 20), 0);
 }
@@ -126,7 +112,7 @@ TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
     support::ScriptedDialogs dialogs;
     model::TGPX empty;
     AddTrack(empty, {{}});
-    THTConvert none(&empty, "x", dir.File("none.ht"), dialogs);
+    THTConvert none(&empty, "x", dir.Path("none.ht"), dialogs);
     EXPECT_FALSE(none.ConvertToHT());
 
     model::TGPX big;
@@ -135,7 +121,7 @@ TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
         many.push_back({50 + i * 1e-6, 10, 100});
     AddTrack(big, {many, {{50.1, 10, 1}}}); // 19998 points + 6 separator records
     std::vector<std::string> log;
-    THTConvert tooMany(&big, "x", dir.File("big.ht"), dialogs,
+    THTConvert tooMany(&big, "x", dir.Path("big.ht"), dialogs,
                        [&](const std::string &l) { log.push_back(l); });
     EXPECT_FALSE(tooMany.ConvertToHT());
     EXPECT_EQ(log, std::vector<std::string>{"HTCOnvert: number of points to write: 20004"});
@@ -144,17 +130,17 @@ TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
 
     model::TGPX apart;
     AddTrack(apart, {{{50, 10, 1}}, {{51, 10, 1}}});
-    THTConvert far(&apart, "x", dir.File("far.ht"), dialogs);
+    THTConvert far(&apart, "x", dir.Path("far.ht"), dialogs);
     EXPECT_FALSE(far.ConvertToHT());
-    EXPECT_FALSE(fs::exists(dir.File("none.ht")) || fs::exists(dir.File("big.ht")) ||
-                 fs::exists(dir.File("far.ht")));
+    EXPECT_FALSE(fs::exists(dir.Path("none.ht")) || fs::exists(dir.Path("big.ht")) ||
+                 fs::exists(dir.Path("far.ht")));
 }
 
 TEST(HTWrite, LongStepsInsideASegmentAreSplit) {
     TempDir dir;
     model::TGPX doc;
     AddTrack(doc, {{{50, 10, 100}, {50.5, 10.5, 300}}}); // about 55 km in each direction
-    std::string b = Written(doc, dir.File("long.ht"));
+    std::string b = Written(doc, dir.Path("long.ht"));
     const unsigned n = U16(b, 8);
     EXPECT_GT(n, 5u);
     for (unsigned r = 0; r + 3 < n - 1; ++r) {
@@ -163,7 +149,7 @@ TEST(HTWrite, LongStepsInsideASegmentAreSplit) {
     }
     model::TGPX back;
     support::ScriptedDialogs dialogs;
-    THTConvert reader(&back, "", dir.File("long.ht"), dialogs);
+    THTConvert reader(&back, "", dir.Path("long.ht"), dialogs);
     ASSERT_TRUE(reader.ReadHT());
     const model::TGPXtrkseg &s = *back.trk[0]->First();
     EXPECT_NEAR(s.Last()->Latitude, 50.5, 1e-4);
@@ -176,10 +162,10 @@ TEST(HTRead, RoundTripGivesTheSegmentsBack) {
     model::TGPX doc;
     AddTrack(doc, {{{47.1, 8.1, 350.7}, {47.1001, 8.1002, 351.2}, {47.1003, 8.1001, 0}},
                    {{47.2, 8.2, 12}}});
-    Written(doc, dir.File("rt.ht"), "Survey");
+    Written(doc, dir.Path("rt.ht"), "Survey");
     model::TGPX back;
     support::ScriptedDialogs dialogs;
-    THTConvert reader(&back, "Name: ", dir.File("rt.ht"), dialogs);
+    THTConvert reader(&back, "Name: ", dir.Path("rt.ht"), dialogs);
     ASSERT_TRUE(reader.ReadHT());
     EXPECT_EQ(reader.sTrackName, "Name: Survey");
     ASSERT_EQ(back.trk.Count(), 1);

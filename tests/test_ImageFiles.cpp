@@ -1,43 +1,25 @@
 #include "support/AtomicFile.h"
 #include "support/ImageFiles.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 #include <vector>
 
 #include <jpeglib.h>
 
 namespace fs = std::filesystem;
 using namespace support;
+using testutil::ReadBytes;
+using testutil::TempDir;
+using testutil::WriteBytes;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-img-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::size_t Entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
-    }
-};
-
-std::string ReadBytes(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path &p, const std::string &bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 // A decoder that reports errors instead of ending the test program.
 struct Decoded {

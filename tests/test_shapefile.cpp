@@ -2,6 +2,8 @@
 #include "formats/shapefile.h"
 #include "support/AtomicFile.h"
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 using formats::TShapefile;
 using support::BoxKind;
 using support::ScriptedDialogs;
+using testutil::TempDir;
 
 namespace {
 
@@ -171,14 +173,6 @@ bool Logged(const Loaded &l, const std::string &line) {
     return std::find(l.log.begin(), l.log.end(), line) != l.log.end();
 }
 
-std::string TempPath(const std::string &name) {
-    return (std::filesystem::path(::testing::TempDir()) / name).string();
-}
-
-void WriteFile(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 } // namespace
 
 // ---- main file ----
@@ -189,8 +183,8 @@ TEST(ShapefileSHP, PolylinesWithTwoPartsBecomeOneSegmentEach) {
         .Poly(2, {0, 2}, {{3, 30}, {4, 40}, {5, 50}, {6, 60}})
         // The record's own type is stored, not used to decide how it is read.
         .Poly(3, {0}, {{7, 70}, {8, 80}}, 5);
-    const std::string path = TempPath("lake.shp");
-    WriteFile(path, b.Build());
+    TempDir dir;
+    const std::string path = dir.File("lake.shp", b.Build());
 
     Loaded l;
     l.shp.LoadSHP(path);
@@ -389,9 +383,10 @@ TEST(ShapefileSHP, PartIndexesAreKeptAsStored) {
 }
 
 TEST(ShapefileSHP, MissingFileRaisesTheFileError) {
+    TempDir dir;
     Loaded l;
-    EXPECT_THROW(l.shp.LoadSHP(TempPath("no-such-file.shp")), support::FileError);
-    EXPECT_THROW(l.shp.LoadDBF(TempPath("no-such-file.dbf")), support::FileError);
+    EXPECT_THROW(l.shp.LoadSHP(dir.Path("no-such-file.shp")), support::FileError);
+    EXPECT_THROW(l.shp.LoadDBF(dir.Path("no-such-file.dbf")), support::FileError);
 }
 
 // ---- table ----
@@ -400,10 +395,11 @@ const std::vector<DbfField> kTwoFields = {{"NAME", 'C', 6, 0},
                                           {std::string("DEPTH\0\0\0\0\0\0", 11), 'N', 8, 2}};
 
 TEST(ShapefileDBF, FieldsValuesAndDeletedRecords) {
-    const std::string path = TempPath("lake.dbf");
-    WriteFile(path, BuildDbf(kTwoFields, {" north  -350.00", " east      2.50", "*gone     99.00",
-                                          " west      3.5 "}) +
-                        "\x1A");
+    TempDir dir;
+    const std::string path =
+        dir.File("lake.dbf", BuildDbf(kTwoFields, {" north  -350.00", " east      2.50",
+                                                   "*gone     99.00", " west      3.5 "}) +
+                                 "\x1A");
     Loaded l;
     l.shp.LoadDBF(path);
     EXPECT_EQ(l.shp.Filename_DBF, path);

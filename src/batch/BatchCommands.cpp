@@ -450,7 +450,7 @@ int WriteHT(model::TGPX &doc, const std::string &outPath, std::string trackName,
     }
     support::ScriptedDialogs dialogs;
     std::vector<std::string> log;
-    formats::THTConvert writer(&doc, trackName.substr(0, 20), outPath, dialogs,
+    formats::THTConvert writer(&doc, trackName, outPath, dialogs, // the writer keeps 20 characters
                                [&](const std::string &line) { log.push_back(line); });
     bool written = false;
     try {

@@ -2,6 +2,7 @@
 
 #include "support/AtomicFile.h"
 #include "support/NumText.h"
+#include "support/TextCodec.h"
 
 #include <algorithm>
 #include <cmath>
@@ -345,116 +346,6 @@ std::vector<std::string> DefaultColorModel() { return {"0% Lime", "50% Yellow", 
 
 namespace {
 
-// Windows-1252 bytes 0x80 ... 0x9F. The five bytes the code page leaves undefined map to
-// the control characters of the same value, so every byte survives a load and a save.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string &out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Next code point of UTF-8 text; a malformed sequence yields U+FFFD and skips one byte.
-char32_t NextUtf8(std::string_view text, std::size_t &i) {
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char b0 = byte(i);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    std::size_t length;
-    char32_t cp, minimum;
-    if ((b0 & 0xE0) == 0xC0) {
-        length = 2, cp = b0 & 0x1F, minimum = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        length = 3, cp = b0 & 0x0F, minimum = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        length = 4, cp = b0 & 0x07, minimum = 0x10000;
-    } else {
-        ++i;
-        return kReplacement;
-    }
-    if (i + length > text.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += length;
-    return cp;
-}
-
-std::string Utf8Clean(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();)
-        AppendUtf8(out, NextUtf8(text, i));
-    return out;
-}
-
-std::string Cp1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (char c : bytes) {
-        auto b = static_cast<unsigned char>(c);
-        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char32_t{b});
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    auto unit = [&](std::size_t k) -> char32_t {
-        auto a = static_cast<unsigned char>(bytes[k]), b = static_cast<unsigned char>(bytes[k + 1]);
-        return bigEndian ? (char32_t{a} << 8 | b) : (char32_t{b} << 8 | a);
-    };
-    std::string out;
-    out.reserve(bytes.size());
-    std::size_t units = bytes.size() / 2;
-    for (std::size_t k = 0; k < units; ++k) {
-        char32_t u = unit(2 * k);
-        if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
-            char32_t low = unit(2 * k + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                ++k;
-                continue;
-            }
-        }
-        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
-    }
-    if (bytes.size() % 2 != 0)
-        AppendUtf8(out, kReplacement); // a cut-off last unit
-    return out;
-}
-
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0, i = 0;
@@ -476,29 +367,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 } // namespace
 
-std::string Utf8ToCp1252(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        char32_t cp = NextUtf8(utf8, i);
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            out += static_cast<char>(cp);
-            continue;
-        }
-        const char32_t *hit = std::find(std::begin(kCp1252High), std::end(kCp1252High), cp);
-        out += hit != std::end(kCp1252High) ? static_cast<char>(0x80 + (hit - kCp1252High)) : '?';
-    }
-    return out;
-}
-
 std::vector<std::string> DecodeColorModelText(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return SplitLines(Utf8Clean(bytes.substr(3)));
+        return SplitLines(support::CleanUtf8(bytes.substr(3)));
     if (bytes.substr(0, 2) == "\xFF\xFE")
-        return SplitLines(Utf16ToUtf8(bytes.substr(2), false));
+        return SplitLines(support::Utf16ToUtf8(bytes.substr(2), false));
     if (bytes.substr(0, 2) == "\xFE\xFF")
-        return SplitLines(Utf16ToUtf8(bytes.substr(2), true));
-    return SplitLines(Cp1252ToUtf8(bytes));
+        return SplitLines(support::Utf16ToUtf8(bytes.substr(2), true));
+    return SplitLines(support::Cp1252ToUtf8(bytes));
 }
 
 void SaveColorModel(const std::string &path, const std::vector<std::string> &lines) {

@@ -1,6 +1,8 @@
 // The depth colour model: named colours, colour gradients with lookup tables, the text form of a model and ".cmt" files.
 #pragma once
 
+#include "support/TextCodec.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -108,7 +110,7 @@ void SaveColorModel(const std::string &path, const std::vector<std::string> &lin
 std::vector<std::string> LoadColorModel(const std::string &path);
 
 // The two conversions of the ".cmt" files, for callers that hold the bytes already.
-std::string Utf8ToCp1252(std::string_view utf8);
+using support::Utf8ToCp1252;
 std::vector<std::string> DecodeColorModelText(std::string_view bytes);
 
 } // namespace depth

@@ -1,9 +1,9 @@
 #include "depth/MovingSquares.h"
 
+#include "mapview/RasterLine.h"
 #include "support/NumText.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -238,23 +238,9 @@ void TMovingSquares::DebugPixel(std::int64_t x, std::int64_t y, TColor32 color) 
 
 // A line from the pen position to (x, y) without its end pixel; the pen moves there.
 void TMovingSquares::DebugLineTo(std::int32_t x, std::int32_t y) {
-    std::int64_t x0 = FPenPos.X, y0 = FPenPos.Y;
-    const std::int64_t x1 = x, y1 = y;
-    const std::int64_t dx = std::llabs(x1 - x0), dy = -std::llabs(y1 - y0);
-    const std::int64_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    std::int64_t err = dx + dy;
-    while (!(x0 == x1 && y0 == y1)) {
-        DebugPixel(x0, y0, FPenColor);
-        const std::int64_t e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    mapview::LineWithoutEnd(FPenPos.X, FPenPos.Y, x, y, [&](std::int64_t px, std::int64_t py) {
+        DebugPixel(px, py, FPenColor);
+    });
     FPenPos = {x, y};
 }
 

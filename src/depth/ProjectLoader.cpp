@@ -112,6 +112,31 @@ std::int32_t TProjectLoader::AskInteger(const std::string &caption, const std::s
     return *v;
 }
 
+// The depth steps of a loaded GPX segment or HT file: with depth readings its 0 m readings
+// go; without, the user may give it one depth; then the user may add an offset. Returns
+// the depth the data is marked with.
+template <class Data>
+std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller,
+                                          const std::string &prompt) {
+    std::int32_t d = GetMaxDepth(data);
+    log_(caller + ": GetMaxDepth is " + std::to_string(d));
+    if (d != 0) {
+        log_(caller + ": Track has valid depth readings");
+        log_(caller + ": Removing all 0m readings");
+        RemoveZeroReadings(data);
+    }
+    if (AddDepth && d == 0) {
+        d = std::max(0, AskInteger("Apply depth to dataset", prompt + " Depth [cm]:"));
+        ApplyDepth(data, d);
+    }
+    if (AddOffset) {
+        std::int32_t offset = AskInteger("Add value to dataset", prompt + " Add Depth [cm]:");
+        AddDepthOffset(data, offset);
+        d += offset;
+    }
+    return d;
+}
+
 void TProjectLoader::Append(const model::TGPX &doc) {
     project_.trk.CopyFrom(doc.trk);
     MaxDepth = GetMaxDepth(project_);
@@ -143,27 +168,8 @@ int TProjectLoader::LoadGPXFile(const std::string &path) {
     const std::string name = FileNameOf(path);
     for (const auto &t : doc.trk.Items()) {
         log_("LoadGPXFile: Examining Track " + t->name);
-        for (const auto &s : t->Items()) {
-            std::int32_t d = GetMaxDepth(*s);
-            log_("LoadGPXFile: GetMaxDepth is " + std::to_string(d));
-            if (d != 0) {
-                log_("LoadGPXFile: Track has valid depth readings");
-                log_("LoadGPXFile: Removing all 0m readings");
-                RemoveZeroReadings(*s);
-            }
-            if (AddDepth && d == 0) {
-                d = std::max(0, AskInteger("Apply depth to dataset",
-                                           name + "Track: " + t->name + " Depth [cm]:"));
-                ApplyDepth(*s, d);
-            }
-            if (AddOffset) {
-                std::int32_t offset = AskInteger("Add value to dataset",
-                                                 name + "Track: " + t->name + " Add Depth [cm]:");
-                AddDepthOffset(*s, offset);
-                d += offset;
-            }
-            s->maxdepth = d;
-        }
+        for (const auto &s : t->Items())
+            s->maxdepth = SettleDepths(*s, "LoadGPXFile", name + "Track: " + t->name);
     }
     Append(doc);
     InterpolatorEnabled = true;
@@ -179,26 +185,8 @@ int TProjectLoader::LoadHTFile(const std::string &path) {
     if (!reader.ReadHT())
         return -1; // the reader has shown why
     log_("LoadHTFile: Appending HT Track: " + reader.sTrackName);
-    std::int32_t d = GetMaxDepth(doc);
-    log_("LoadHTFile: GetMaxDepth is " + std::to_string(d));
-    if (d != 0) {
-        log_("LoadHTFile: Track has valid depth readings");
-        log_("LoadHTFile: Removing all 0m readings");
-        RemoveZeroReadings(doc);
-    }
-    const std::string name = FileNameOf(path);
-    if (AddDepth && d == 0) {
-        d = std::max(0, AskInteger("Apply depth to dataset",
-                                   name + "Track: " + reader.sTrackName + " Depth [cm]:"));
-        ApplyDepth(doc, d);
-    }
-    if (AddOffset) {
-        std::int32_t offset = AskInteger("Add value to dataset", name + "Track: " +
-                                                                     reader.sTrackName +
-                                                                     " Add Depth [cm]:");
-        AddDepthOffset(doc, offset);
-        d += offset;
-    }
+    const std::int32_t d =
+        SettleDepths(doc, "LoadHTFile", FileNameOf(path) + "Track: " + reader.sTrackName);
     ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
     Append(doc);
     InterpolatorEnabled = true;

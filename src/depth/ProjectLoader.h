@@ -64,6 +64,8 @@ class TProjectLoader {
 
   private:
     std::int32_t AskInteger(const std::string &caption, const std::string &prompt);
+    template <class Data>
+    std::int32_t SettleDepths(Data &data, const std::string &caller, const std::string &prompt);
     void Append(const model::TGPX &doc);
 
     model::TGPX &project_;

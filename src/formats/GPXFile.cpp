@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <exception>
+#include <type_traits>
 
 namespace formats {
 
@@ -390,47 +391,17 @@ template <class Item> void TGPXFile::ReadRouteOrTrackHeader(Node h, Item &item) 
 // Routes and tracks are read as they stream past: their own fields are gathered in a
 // small tree, their points one at a time. After a content error the rest of the element
 // is still scanned for its own fields, which the reader takes before any point.
-void TGPXFile::ReadRoute(PullParser &parser, TGPX &doc) {
-    auto route = std::make_unique<model::TGPXrte>();
-    xml::Tree header, pointTree;
-    header.Append(-1, xml::NodeKind::Element);
-    std::exception_ptr error;
-    for (;;) {
-        PullParser::Event ev = parser.Next();
-        if (ev == PullParser::Event::EndElement)
-            break;
-        if (ev != PullParser::Event::StartElement)
-            continue;
-        if (support::EqualsNoCase(parser.Name(), "rtept")) {
-            if (error) {
-                parser.SkipSubtree();
-                continue;
-            }
-            pointTree.Clear();
-            parser.ReadSubtree(pointTree);
-            ReleaseConsumed(parser, route->Count());
-            try {
-                ReadWaypoint(pointTree.Root(), *route);
-            } catch (const std::exception &) {
-                error = std::current_exception();
-            }
-        } else {
-            parser.ReadSubtree(header, 0);
-        }
-    }
-    Always([&] { ReadRouteOrTrackHeader(header.Root(), *route); },
-           [&] {
-               doc.rte.Add(std::move(route));
-               doc.rte.filled = true;
-           });
-    if (error)
-        std::rethrow_exception(error);
-}
 
-void TGPXFile::ReadTrack(PullParser &parser, TGPX &doc) {
-    auto track = std::make_unique<model::TGPXtrk>();
-    xml::Tree header;
-    header.Append(-1, xml::NodeKind::Element);
+namespace {
+
+// Reads the children of the element just opened, through its end tag. Each child named
+// `itemName` is opened by `open` (outside the failure rules: a file that is not XML ends
+// the reading at once) and then read by `read`; the first content error `read` throws is
+// kept and the later children of that name are skipped unread, while every other child
+// still goes to `other`. Returns the error kept.
+template <class Open, class Read, class Other>
+std::exception_ptr ReadItemsOf(PullParser &parser, std::string_view itemName, Open open, Read read,
+                               Other other) {
     std::exception_ptr error;
     for (;;) {
         PullParser::Event ev = parser.Next();
@@ -438,62 +409,86 @@ void TGPXFile::ReadTrack(PullParser &parser, TGPX &doc) {
             break;
         if (ev != PullParser::Event::StartElement)
             continue;
-        if (support::EqualsNoCase(parser.Name(), "trkseg")) {
+        if (support::EqualsNoCase(parser.Name(), itemName)) {
             if (error) {
                 parser.SkipSubtree();
                 continue;
             }
+            open();
             try {
-                ReadTrackSegment(parser, *track);
+                read();
             } catch (const xml::ParseError &) {
                 throw;
             } catch (const std::exception &) {
                 error = std::current_exception();
             }
         } else {
-            parser.ReadSubtree(header, 0);
+            other();
         }
     }
-    Always([&] { ReadRouteOrTrackHeader(header.Root(), *track); },
+    return error;
+}
+
+} // namespace
+
+template <class Other>
+std::exception_ptr TGPXFile::ReadPoints(PullParser &parser, std::string_view pointName,
+                                        TGPXwptList &list, Other other) {
+    xml::Tree pointTree;
+    return ReadItemsOf(
+        parser, pointName,
+        [&] {
+            pointTree.Clear();
+            parser.ReadSubtree(pointTree);
+            ReleaseConsumed(parser, list.Count());
+        },
+        [&] { ReadWaypoint(pointTree.Root(), list); }, other);
+}
+
+// The route or track goes into the document even when its fields or its points failed.
+template <class Item, class List>
+void TGPXFile::AddRouteOrTrack(const xml::Tree &header, std::unique_ptr<Item> item, List &list,
+                               std::exception_ptr error) {
+    Always([&] { ReadRouteOrTrackHeader(header.Root(), *item); },
            [&] {
-               doc.trk.Add(std::move(track));
-               doc.trk.filled = true;
+               list.Add(std::move(item));
+               list.filled = true;
            });
     if (error)
         std::rethrow_exception(error);
 }
 
+void TGPXFile::ReadRoute(PullParser &parser, TGPX &doc) {
+    auto route = std::make_unique<model::TGPXrte>();
+    xml::Tree header;
+    header.Append(-1, xml::NodeKind::Element);
+    std::exception_ptr error =
+        ReadPoints(parser, "rtept", *route, [&] { parser.ReadSubtree(header, 0); });
+    AddRouteOrTrack(header, std::move(route), doc.rte, error);
+}
+
+void TGPXFile::ReadTrack(PullParser &parser, TGPX &doc) {
+    auto track = std::make_unique<model::TGPXtrk>();
+    xml::Tree header;
+    header.Append(-1, xml::NodeKind::Element);
+    std::exception_ptr error = ReadItemsOf(
+        parser, "trkseg", [] {}, [&] { ReadTrackSegment(parser, *track); },
+        [&] { parser.ReadSubtree(header, 0); });
+    AddRouteOrTrack(header, std::move(track), doc.trk, error);
+}
+
 void TGPXFile::ReadTrackSegment(PullParser &parser, model::TGPXtrk &track) {
     auto segment = std::make_unique<model::TGPXtrkseg>();
-    xml::Tree extensions, pointTree;
-    std::exception_ptr error;
-    for (;;) {
-        PullParser::Event ev = parser.Next();
-        if (ev == PullParser::Event::EndElement)
-            break;
-        if (ev != PullParser::Event::StartElement)
-            continue;
-        if (support::EqualsNoCase(parser.Name(), "trkpt")) {
-            if (error) {
-                parser.SkipSubtree();
-                continue;
-            }
-            pointTree.Clear();
-            parser.ReadSubtree(pointTree);
-            ReleaseConsumed(parser, segment->Count());
-            try {
-                ReadWaypoint(pointTree.Root(), *segment);
-            } catch (const std::exception &) {
-                error = std::current_exception();
-            }
-        } else if (support::EqualsNoCase(parser.Name(), "extensions")) {
+    xml::Tree extensions;
+    std::exception_ptr error = ReadPoints(parser, "trkpt", *segment, [&] {
+        if (support::EqualsNoCase(parser.Name(), "extensions")) {
             extensions.Clear(); // the last one counts
             extensions.Append(-1, xml::NodeKind::Element);
             parser.ReadSubtree(extensions, 0);
         } else {
             parser.SkipSubtree();
         }
-    }
+    });
     if (!extensions.Empty())
         segment->extensions = GetExtensionNodeContent(extensions.Root(), "extensions");
     // A segment cut short by a content error keeps the points read so far.
@@ -637,17 +632,24 @@ template <class Item> void TGPXFile::WriteStyleAndExtensions(std::string &out, c
     out += IndentUnit + "</extensions>" + LineBreak;
 }
 
+template <class Item> void TGPXFile::WriteRouteOrTrackHeader(std::string &out, const Item &item) {
+    out += WriteText(item.name, "name", 1);
+    out += WriteText(item.cmt, "cmt", 1);
+    out += WriteText(item.desc, "desc", 1);
+    out += WriteText(item.src, "src", 1);
+    if (item.link.filled)
+        WriteLink(out, item.link, 0);
+    out += WriteInt(item.number, "number", -1, 1);
+    if constexpr (std::is_same_v<Item, model::TGPXrte>)
+        out += WriteText(item.rtype, "type", 1);
+    else
+        out += WriteText(item.ttype, "type", 1);
+    WriteStyleAndExtensions(out, item);
+}
+
 void TGPXFile::WriteRoute(std::string &out, const model::TGPXrte &r) {
     out += "<rte>" + LineBreak;
-    out += WriteText(r.name, "name", 1);
-    out += WriteText(r.cmt, "cmt", 1);
-    out += WriteText(r.desc, "desc", 1);
-    out += WriteText(r.src, "src", 1);
-    if (r.link.filled)
-        WriteLink(out, r.link, 0);
-    out += WriteInt(r.number, "number", -1, 1);
-    out += WriteText(r.rtype, "type", 1);
-    WriteStyleAndExtensions(out, r);
+    WriteRouteOrTrackHeader(out, r);
     for (const auto &p : r.Items())
         WriteWaypoint(out, *p, "rtept", 1);
     out += "</rte>" + LineBreak;
@@ -655,15 +657,7 @@ void TGPXFile::WriteRoute(std::string &out, const model::TGPXrte &r) {
 
 void TGPXFile::WriteTrack(std::string &out, const model::TGPXtrk &t) {
     out += "<trk>" + LineBreak;
-    out += WriteText(t.name, "name", 1);
-    out += WriteText(t.cmt, "cmt", 1);
-    out += WriteText(t.desc, "desc", 1);
-    out += WriteText(t.src, "src", 1);
-    if (t.link.filled)
-        WriteLink(out, t.link, 0);
-    out += WriteInt(t.number, "number", -1, 1);
-    out += WriteText(t.ttype, "type", 1);
-    WriteStyleAndExtensions(out, t);
+    WriteRouteOrTrackHeader(out, t);
     for (const auto &s : t.Items()) {
         out += IndentUnit + "<trkseg>" + LineBreak;
         for (const auto &p : s->Items())

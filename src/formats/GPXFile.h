@@ -6,7 +6,9 @@
 #include "support/DateTime.h"
 #include "support/Xml.h"
 
+#include <exception>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -88,6 +90,12 @@ class TGPXFile {
     void ReadRoute(xml::PullParser &parser, model::TGPX &doc);
     void ReadTrack(xml::PullParser &parser, model::TGPX &doc);
     void ReadTrackSegment(xml::PullParser &parser, model::TGPXtrk &track);
+    template <class Other>
+    std::exception_ptr ReadPoints(xml::PullParser &parser, std::string_view pointName,
+                                  model::TGPXwptList &list, Other other);
+    template <class Item, class List>
+    void AddRouteOrTrack(const xml::Tree &header, std::unique_ptr<Item> item, List &list,
+                         std::exception_ptr error);
     template <class Item> void ReadRouteOrTrackHeader(xml::Node header, Item &item);
     static std::string ReadDocumentExtensions(xml::Node element);
 
@@ -95,6 +103,7 @@ class TGPXFile {
     void WriteWaypoint(std::string &out, const model::TGPXwpt &p, const char *tag, int level);
     void WriteRoute(std::string &out, const model::TGPXrte &r);
     void WriteTrack(std::string &out, const model::TGPXtrk &t);
+    template <class Item> void WriteRouteOrTrackHeader(std::string &out, const Item &item);
     template <class Item> void WriteStyleAndExtensions(std::string &out, const Item &item);
     void WriteLink(std::string &out, const model::TGPXLink &link, int level) const;
     void WriteMetadata(std::string &out, const model::TGPXmetadata &m);

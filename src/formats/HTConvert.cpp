@@ -2,6 +2,7 @@
 
 #include "support/AtomicFile.h"
 #include "support/Rounding.h"
+#include "support/TextCodec.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,36 +72,13 @@ std::uint16_t StoredDepth(double hbDepth) {
     return static_cast<std::uint16_t>(std::min(std::trunc(hbDepth), 65535.0));
 }
 
-std::string Latin1ToUtf8(unsigned char c) {
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
-
-// The name as the unit stores it: one byte per character, at most 20.
+// The name as the unit stores it: one byte per character, at most 20. A character below
+// U+0800 keeps the low 8 bits of its code, a longer one (or a malformed byte) becomes '?'.
 std::string NameBytes(const std::string &utf8) {
     std::string out;
     for (std::size_t i = 0; i < utf8.size() && out.size() < 20;) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        std::uint32_t cp = c;
-        std::size_t len = 1;
-        if (c >= 0xC0 && c < 0xE0 && i + 1 < utf8.size()) {
-            cp = (c & 0x1Fu) << 6 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-            len = 2;
-        } else if (c >= 0xE0 && c < 0xF0) {
-            len = 3;
-            cp = '?';
-        } else if (c >= 0xF0) {
-            len = 4;
-            cp = '?';
-        }
-        out += static_cast<char>(cp & 0xFF);
-        i += len;
+        const char32_t cp = support::NextUtf8(utf8, i);
+        out += cp < 0x800 ? static_cast<char>(cp & 0xFF) : '?';
     }
     return out;
 }
@@ -285,7 +263,7 @@ bool THTConvert::ReadHTBytes(std::string_view bytes) {
     std::int32_t N = static_cast<std::int32_t>(GetU32(bytes, 20));
     for (std::size_t i = 48; i < 68; ++i)
         if (bytes[i] != 0)
-            sTrackName += Latin1ToUtf8(static_cast<unsigned char>(bytes[i]));
+            support::AppendUtf8(sTrackName, static_cast<unsigned char>(bytes[i])); // Latin-1
 
     auto record = [&](std::uint32_t i) {
         std::size_t at = kHeaderSize + i * kRecordSize;

@@ -1,6 +1,7 @@
 #include "formats/shapefile.h"
 
 #include "support/AtomicFile.h"
+#include "support/TextCodec.h"
 
 #include <algorithm>
 #include <bit>
@@ -93,38 +94,9 @@ class ByteReader {
     std::size_t pos_ = 0;
 };
 
-void AppendUtf8(std::string &out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // Table texts are 8-bit; Windows-1252 is what shapefile tools write when they say
-// nothing else. The five unassigned bytes map to the C1 controls, as Windows does.
-std::string Windows1252ToUtf8(std::string_view text) {
-    static constexpr char16_t k80to9F[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        auto b = static_cast<std::uint8_t>(ch);
-        if (b >= 0x80 && b <= 0x9F)
-            AppendUtf8(out, k80to9F[b - 0x80]);
-        else
-            AppendUtf8(out, b);
-    }
-    return out;
-}
+// nothing else.
+std::string TableText(std::string_view bytes) { return support::Cp1252ToUtf8(bytes); }
 
 TSHPFileHeader ReadSHPHeader(ByteReader &in) {
     TSHPFileHeader h;
@@ -306,7 +278,7 @@ void TShapefile::ReadDBF(std::string_view bytes) {
                                      " is cut short at byte " + std::to_string(in.Pos()));
         ByteReader d = in.Sub(kFieldDescriptorSize);
         TDBFDatabaseFields field;
-        field.Name = Windows1252ToUtf8(d.Bytes(11));
+        field.Name = TableText(d.Bytes(11));
         field.FieldType = d.U8();
         d.Skip(4);
         field.FieldLength = d.U8();
@@ -341,7 +313,7 @@ void TShapefile::ReadDBF(std::string_view bytes) {
         for (TDBFDatabaseFields &f : DatabaseFields) {
             if (!sized)
                 f.Data.resize(numRecords);
-            f.Data[r] = Windows1252ToUtf8(in.BytesUpTo(f.FieldLength));
+            f.Data[r] = TableText(in.BytesUpTo(f.FieldLength));
         }
         sized = true;
     }

@@ -1,6 +1,7 @@
 #include "mapview/GPXDraw.h"
 
 #include "mapview/BandRaster.h"
+#include "mapview/RasterLine.h"
 
 #include "support/Rounding.h"
 
@@ -43,25 +44,6 @@ struct UpdateGuard {
 void SetPixelClipped(QImage &img, std::int64_t x, std::int64_t y, TColor32 color) {
     if (x >= 0 && y >= 0 && x < img.width() && y < img.height())
         reinterpret_cast<QRgb *>(img.scanLine(static_cast<int>(y)))[x] = color;
-}
-
-// Integer line without its end pixel, clipped to the raster.
-void LineWithoutEnd(QImage &img, std::int64_t x0, std::int64_t y0, std::int64_t x1,
-                    std::int64_t y1, TColor32 color) {
-    std::int64_t dx = std::llabs(x1 - x0), dy = -std::llabs(y1 - y0);
-    std::int64_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1, err = dx + dy;
-    while (!(x0 == x1 && y0 == y1)) {
-        SetPixelClipped(img, x0, y0, color);
-        std::int64_t e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
 }
 
 } // namespace
@@ -344,8 +326,11 @@ bool TGPXDraw::DrawPoint4D(const model::TPoint4D2 *Point4D, TColor32 Color, std:
         return false;
     const std::int64_t x = Point4D2ToX(*Point4D), y = Point4D2ToY(*Point4D);
     if (Shape == 2) {
-        LineWithoutEnd(Image->Bitmap, x - 10, y - 10, x + 10, y + 11, Color);
-        LineWithoutEnd(Image->Bitmap, x + 10, y - 10, x - 10, y + 11, Color);
+        auto plot = [&](std::int64_t px, std::int64_t py) {
+            SetPixelClipped(Image->Bitmap, px, py, Color);
+        };
+        LineWithoutEnd(x - 10, y - 10, x + 10, y + 11, plot);
+        LineWithoutEnd(x + 10, y - 10, x - 10, y + 11, plot);
     }
     return true;
 }

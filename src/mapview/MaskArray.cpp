@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
 namespace mapview {
 
@@ -85,21 +86,27 @@ Extent ExtentOf(const TArrayOfPoint &points) {
     return e;
 }
 
-bool MissesRaster(const Extent &e, std::int32_t w, std::int32_t h) {
-    return e.minX > w - 1 || e.minY > h - 1 || e.maxX < 0 || e.maxY < 0;
+// The cells of the polygon's bounding box that lie on a w x h raster; nothing when the
+// polygon has no points or its box misses the raster.
+std::optional<Extent> CellsToVisit(const TArrayOfPoint &points, std::int32_t w, std::int32_t h) {
+    if (points.empty())
+        return std::nullopt;
+    const Extent e = ExtentOf(points);
+    if (e.minX > w - 1 || e.minY > h - 1 || e.maxX < 0 || e.maxY < 0)
+        return std::nullopt;
+    return Extent{std::max(e.minX, 0), std::min(e.maxX, w - 1), std::max(e.minY, 0),
+                  std::min(e.maxY, h - 1)};
 }
 
 } // namespace
 
 void TMaskArray::DrawFilledPolygonPerCell(const TArrayOfPoint &Points, bool invert) {
-    if (Points.empty())
-        return;
-    const Extent e = ExtentOf(Points);
-    if (MissesRaster(e, array_width, array_height))
+    const std::optional<Extent> cells = CellsToVisit(Points, array_width, array_height);
+    if (!cells)
         return;
     TPtInRgn test(Points);
-    for (std::int32_t i = std::max(e.minX, 0); i <= std::min(e.maxX, array_width - 1); ++i)
-        for (std::int32_t j = std::max(e.minY, 0); j <= std::min(e.maxY, array_height - 1); ++j)
+    for (std::int32_t i = cells->minX; i <= cells->maxX; ++i)
+        for (std::int32_t j = cells->minY; j <= cells->maxY; ++j)
             if (test.PtInRgn3(Points, {i, j}))
                 MaskArray[i][j] = invert ? 0 : 1;
 }
@@ -108,16 +115,14 @@ void TMaskArray::DrawFilledPolygonPerCell(const TArrayOfPoint &Points, bool inve
 // odd number of the spanning edges' thresholds lie strictly below i, so the inside is the
 // union of the integer ranges (t[2m], t[2m+1]] of the sorted thresholds.
 void TMaskArray::DrawFilledPolygon(const TArrayOfPoint &Points, bool invert) {
-    if (Points.empty())
-        return;
-    const Extent e = ExtentOf(Points);
-    if (MissesRaster(e, array_width, array_height))
+    const std::optional<Extent> cells = CellsToVisit(Points, array_width, array_height);
+    if (!cells)
         return;
     TPtInRgn test(Points);
-    const std::int32_t x0 = std::max(e.minX, 0), x1 = std::min(e.maxX, array_width - 1);
+    const std::int32_t x0 = cells->minX, x1 = cells->maxX;
     const std::uint8_t value = invert ? 0 : 1;
     std::vector<long double> t;
-    for (std::int32_t j = std::max(e.minY, 0); j <= std::min(e.maxY, array_height - 1); ++j) {
+    for (std::int32_t j = cells->minY; j <= cells->maxY; ++j) {
         test.RowThresholds(Points, j, t);
         for (std::size_t m = 0; m + 1 < t.size(); m += 2) {
             // i > t[m] and i <= t[m+1], within the polygon's box and the raster.

@@ -1,8 +1,8 @@
 #include "support/Xml.h"
 
 #include "support/NumText.h"
+#include "support/TextCodec.h"
 
-#include <array>
 #include <charconv>
 
 namespace xml {
@@ -10,68 +10,6 @@ namespace xml {
 namespace {
 
 bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-void AppendUtf8(std::string &out, std::uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-std::string FromUtf16(std::string_view bytes, std::size_t start, bool bigEndian) {
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    auto unit = [&](std::size_t i) -> std::uint32_t {
-        auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
-        std::uint32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            std::uint32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        AppendUtf8(out, u);
-    }
-    return out;
-}
-
-// Windows-1252 for 0x80-0x9F (what files declared ISO-8859-1 mostly mean), Latin-1 elsewhere.
-std::string FromSingleByte(std::string_view bytes) {
-    static const std::array<std::uint16_t, 32> cp1252 = {
-        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char ch : bytes) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80)
-            out += ch;
-        else if (c < 0xA0)
-            AppendUtf8(out, cp1252[c - 0x80]);
-        else
-            AppendUtf8(out, c);
-    }
-    return out;
-}
 
 std::string DeclaredEncoding(std::string_view bytes) {
     if (bytes.substr(0, 5) != "<?xml")
@@ -112,18 +50,23 @@ std::string_view AsUtf8(std::string_view bytes, std::string &storage) {
     };
     if (b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF)
         return bytes.substr(3);
+    // A last odd byte is dropped rather than made U+FFFD, which would be text after the root.
+    auto utf16 = [&](std::size_t start, bool bigEndian) -> std::string_view {
+        return storage = support::Utf16ToUtf8(bytes.substr(start), bigEndian,
+                                              support::CutOffUnit::Drop);
+    };
     if (b(0) == 0xFF && b(1) == 0xFE)
-        return storage = FromUtf16(bytes, 2, false);
+        return utf16(2, false);
     if (b(0) == 0xFE && b(1) == 0xFF)
-        return storage = FromUtf16(bytes, 2, true);
+        return utf16(2, true);
     if (b(0) == '<' && b(1) == 0 && b(2) != 0x100)
-        return storage = FromUtf16(bytes, 0, false);
+        return utf16(0, false);
     if (b(0) == 0 && b(1) == '<')
-        return storage = FromUtf16(bytes, 0, true);
+        return utf16(0, true);
     std::string enc = DeclaredEncoding(bytes);
     if (enc == "iso-8859-1" || enc == "iso8859-1" || enc == "latin1" || enc == "latin-1" ||
         enc == "iso_8859-1" || enc == "windows-1252" || enc == "cp1252")
-        return storage = FromSingleByte(bytes);
+        return storage = support::Cp1252ToUtf8(bytes);
     return bytes;
 }
 
@@ -350,8 +293,8 @@ void PullParser::DecodeInto(std::string_view raw, std::string &out, bool attribu
             auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp,
                                      hex ? 16 : 10);
             if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
-                cp = 0xFFFD;
-            AppendUtf8(out, cp == 0 ? 0xFFFD : cp);
+                cp = support::kReplacementChar;
+            support::AppendUtf8(out, cp == 0 ? support::kReplacementChar : cp);
         } else {
             // Entities declared in a document type are never expanded.
             out.append(raw.substr(i, semi - i + 1));
