@@ -13,29 +13,17 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "TestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 using app::TForm1;
+using testutil::TempDir;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "dw-app-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string File(const std::string &name, const std::string &text) const {
-        std::string p = (path / name).string();
-        std::ofstream(p) << text;
-        return p;
-    }
-};
 
 std::string Point(double lat, double lon, double depth) {
     return "<trkpt lat='" + std::to_string(lat) + "' lon='" + std::to_string(lon) +

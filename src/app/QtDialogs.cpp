@@ -55,7 +55,15 @@ std::vector<std::string> TQtDialogs::OpenFiles(const std::string &title, const s
 
 std::optional<std::string> TQtDialogs::SaveFile(const std::string &title, const std::string &filter,
                                                 const std::string &defaultExt) {
+    return SaveFileProposing(title, filter, defaultExt, "");
+}
+
+std::optional<std::string> TQtDialogs::SaveFileProposing(const std::string &title, const std::string &filter,
+                                                         const std::string &defaultExt,
+                                                         const std::string &proposed) {
     QFileDialog dialog(parent_, Q(title), QDir::currentPath(), QtFilter(filter));
+    if (!proposed.empty())
+        dialog.selectFile(Q(proposed));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Q(defaultExt));
     // The program asks about overwriting itself, with its own words.

@@ -22,6 +22,10 @@ class TQtDialogs : public support::Dialogs {
     std::optional<std::string> SaveFile(const std::string &title, const std::string &filter,
                                         const std::string &defaultExt) override;
 
+    // A save dialog that proposes a file name (the HT export's 000.ht, 001.ht, ...).
+    std::optional<std::string> SaveFileProposing(const std::string &title, const std::string &filter,
+                                                 const std::string &defaultExt, const std::string &proposed);
+
     // "Name|*.a;*.b|Other|*.c" as Qt writes it: "Name (*.a *.b);;Other (*.c)".
     static QString QtFilter(const std::string &filter);
 

@@ -1,6 +1,8 @@
 #include "app/Unit1.h"
 
+#include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
+#include "app/GradientPanel.h"
 #include "depth/Interpolation.h"
 #include "depth/ProjectLoader.h"
 #include "support/Rounding.h"
@@ -162,7 +164,16 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
     setMinimumSize(850, 600);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     // 6.-9. colours, documents and views
-    depth::StrToArrayColor32Gradient(depth::DefaultColorModel(), FGradient);
+    ColorModelEditorForm = new TColorModelEditorForm(qtDialogs_, this);
+    ColorModelEditorForm->OnOK = [this] {
+        sbMain->update();
+        GPXView.Redraw(false);
+        IsoView.Redraw(false);
+        DrawInterpolatedImage();
+    };
+    auto *strip = static_cast<TGradientPanel *>(sbPanels[3]);
+    strip->SetGradient(&ColorModelEditorForm->FGradient);
+    strip->OnClick = [this] { ColorModelEditorForm->show(); };
     ConfigureViews();
     // 10. the processor count bounds the thread slider
     tbInterpolateThrds->setMaximum(static_cast<int>(GetCPUCount()));
@@ -170,13 +181,17 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
     tbInterpolateThrds->setValue(tbInterpolateThrds->maximum());
     // 11.
     ResetProjectState();
+    ConnectInterpolatorPage();
+    ConnectContourPage();
     connect(PageControl, &QTabWidget::currentChanged, this, [this](int i) { PageChanged(i); });
 }
 
 TForm1::~TForm1() = default;
 
+const depth::TColor32Gradient &TForm1::FGradient() const { return ColorModelEditorForm->FGradient; }
+
 void TForm1::ConfigureViews() {
-    auto depthColor = [this](float offset) { return FGradient.ColorAt(offset); };
+    auto depthColor = [this](float offset) { return FGradient().ColorAt(offset); };
     GPXView.TrackWidth = 2;
     GPXView.Options.BackGroundColor = 0xFF000000;
     GPXView.DepthColorShallow = 0xFF00FF00;
@@ -439,7 +454,8 @@ void TForm1::BuildStatusBar() {
     const char *texts[6] = {"Properties", "", "min", "Gradient", "max", "Coord"};
     const int widths[6] = {490, 0, 30, 150, 100, 150};
     for (int i = 0; i < 6; ++i) {
-        sbPanels[i] = new QLabel(texts[i]);
+        // Panel 3 is the gradient strip of the colour model; a click on it opens the editor.
+        sbPanels[i] = i == 3 ? new TGradientPanel : new QLabel(texts[i]);
         sbPanels[i]->setObjectName(QString("sbPanel%1").arg(i));
         sbPanels[i]->setFixedWidth(widths[i]);
         sbPanels[i]->setVisible(widths[i] > 0);
@@ -532,8 +548,11 @@ void TForm1::PageChanged(int index) {
     QWidget *page = PageControl->widget(index);
     if (page == TabProject)
         SetStatus(0, "Add files to database and select mapping area");
-    else if (page == TabInterpolator)
+    else if (page == TabInterpolator) {
         SetStatus(0, "Generate interpolated map");
+        if (!InterpLoaded)
+            Guarded([&] { UpdateInterpolatorSettings(); });
+    }
     else if (page == TabHTBuilder)
         SetStatus(0, "Create a HT track of the ISO chart to upload");
     else if (page == TabAbout)

@@ -11,8 +11,12 @@
 #include "mapview/GPXDraw.h"
 #include "model/GPX.h"
 
+#include "depth/ContourExport.h"
+#include "depth/ShepardThread.h"
+
 #include <QMainWindow>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +37,7 @@ class QVBoxLayout;
 
 namespace app {
 
+class TColorModelEditorForm;
 class TEditProjectForm;
 
 class TForm1 : public QMainWindow {
@@ -60,7 +65,9 @@ class TForm1 : public QMainWindow {
     std::uint32_t clShallowWater = 0x00FF00, clDeepWater = 0xFF0000; // red in the low byte
     QImage ShadowMap;
     double AvrgPixelDistance = 0;
-    depth::TColor32Gradient FGradient; // the colour model every drawing reads
+    // The colour model editor holds the one colour model every drawing reads.
+    TColorModelEditorForm *ColorModelEditorForm;
+    const depth::TColor32Gradient &FGradient() const;
 
     // Pages and controls, named as the user interface names them
     QTabWidget *PageControl;
@@ -121,7 +128,33 @@ class TForm1 : public QMainWindow {
     void SetMouseMode(mapview::TMouseMode mode, QPushButton *button, const std::string &status);
     void LeaveMouseMode(QPushButton *button); // back to mmMove
 
+    // Interpolator page
+    void UpdateInterpolatorSettings();
+    void edtDontCareRadiusChange();
+    void btnInterpolateClick();
+    bool Interpolating() const { return scheduler_ != nullptr; }
+    void DrawInterpolatedImage();
+    void InterpolatedImageMouseMove(QMouseEvent *e);
+    void SaveImage(const QImage &image); // the "Save Image..." of both pages
+    void btnActionISOChartClick();
+
+    // Contour Builder page
+    // Shows the save-order dialog of "Seperate by Depth"; tests put a script in its place.
+    std::function<void(depth::TChangeSaveOrder &)> ShowSaveOrder;
+    void btnIsoMapClick();
+    void UpdateIsoImage();
+    void btnCreateHTClick();
+    void btnIsoSaveGPXClick();
+    void btnActionHTFileClick();
+    void btnHtFitClick();
+    void btnHtZoomClick();
+    void IsoImageMouseDown(QMouseEvent *e);
+    void IsoImageMouseMove(QMouseEvent *e);
+    void IsoImageMouseUp(QMouseEvent *e);
+    void IsoImageResize();
+
   protected:
+    void closeEvent(QCloseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
 
@@ -145,8 +178,20 @@ class TForm1 : public QMainWindow {
         }
     }
 
+    void StartStripe(depth::TStripe stripe);
+    void InterpolationThreadDone();
+    void FinishInterpolation();
+    void ConnectInterpolatorPage();
+    void ConnectContourPage();
+
     TQtDialogs qtDialogs_{this};
     QPushButton *modeButton_ = nullptr; // the button whose mode is active
+    // The run under way: the interpolator, the stripes still to hand out, the workers' job.
+    std::unique_ptr<depth::TShepardInterp> ShepardInterp;
+    std::unique_ptr<depth::TStripeScheduler> scheduler_;
+    depth::TStripeJob job_;
+    std::atomic<bool> cancelRun_{false};
+    int workersAlive_ = 0;
 };
 
 } // namespace app
