@@ -1,5 +1,8 @@
 // Makes the pictures of the user guide from the real program: start-up, the sample lake
-// loaded, the project editing dialog in use. usage: depthwright-screenshots LAKE_DIR OUT_DIR
+// loaded, the project editing dialog in use, the band preview, the depth chart, the
+// contours, the save-order dialog and the colour model editor. usage: depthwright-screenshots LAKE_DIR OUT_DIR
+#include "app/ChangeSaveOrder.h"
+#include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
 #include "app/Unit1.h"
 
@@ -62,6 +65,39 @@ int main(int argc, char **argv) {
         painter.drawPixmap(both.width() - edit.width() - 20, 60, edit.grab());
     }
     both.save(out + "/edit-project.png");
+    edit.btnDeleteSampleClick(); // leave the mode
+    edit.hide();
+
+    // The interpolator page with the band preview, then the finished chart and its read-out.
+    form.btnActionInterpolateClick();
+    Settle();
+    form.grab().save(out + "/band-preview.png");
+    form.btnInterpolateClick();
+    while (form.Interpolating())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    Settle();
+    const model::TGPXwpt *deep = form.GPXdata.trk.Last()->Get(5)->Get(60);
+    QMouseEvent over(QEvent::MouseMove, QPointF(view.LoToX(deep->Longitude), view.LaToY(deep->Latitude)),
+                     QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form.InterpolatedImage, &over);
+    Settle();
+    form.grab().save(out + "/depth-chart.png");
+
+    // Contours, the save-order dialog of "Seperate by Depth", the colour model editor.
+    form.btnActionISOChartClick();
+    form.btnIsoMapClick();
+    Settle();
+    form.grab().save(out + "/contours.png");
+    depth::TChangeSaveOrder order;
+    order.AddTrackNames(form.IsoData);
+    app::TChangeSaveOrderForm saveOrder(order, &form);
+    saveOrder.show();
+    Settle();
+    saveOrder.grab().save(out + "/save-order.png");
+    saveOrder.hide();
+    form.ColorModelEditorForm->show();
+    Settle();
+    form.ColorModelEditorForm->grab().save(out + "/color-editor.png");
     for (const auto &shown : dialogs.shown)
         std::cerr << "shown: " << shown.text << "\n";
     return 0;
