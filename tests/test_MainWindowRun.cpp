@@ -142,3 +142,11 @@ TEST_F(Run, InvalidContourSettingsAreRefused) {
         EXPECT_TRUE(form.btnIsoMap->isEnabled());
     }
 }
+
+TEST_F(Run, ClosingDuringARunStopsAndWaitsForTheWorkers) {
+    form.btnInterpolateClick();
+    ASSERT_TRUE(form.Interpolating());
+    form.close(); // must neither crash nor hang
+    EXPECT_FALSE(form.Interpolating());
+    EXPECT_FALSE(form.InterpLoaded);
+}
