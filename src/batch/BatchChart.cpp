@@ -17,6 +17,7 @@
 #include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -89,6 +90,7 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
     return o;
 }
 
+// Wall time of each phase and the memory high-water mark reached by its end.
 class PhaseClock {
   public:
     double Lap() {
@@ -96,6 +98,11 @@ class PhaseClock {
         double s = std::chrono::duration<double>(now - last_).count();
         last_ = now;
         return s;
+    }
+    static double PeakMB() {
+        struct rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss / 1024.0; // kilobytes on Linux
     }
 
   private:
@@ -120,7 +127,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         err << "depthwright-batch chart: " << e.what() << "\n";
         return 2;
     }
-    nlohmann::json summary, seconds, written = nlohmann::json::array();
+    nlohmann::json summary, seconds, peakMB, written = nlohmann::json::array();
     try {
         PhaseClock clock;
         BatchProject p;
@@ -128,6 +135,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         p.Load(o.files, o.addDepth, o.depthOffset);
         p.FitView(o.width, o.height, true);
         seconds["load"] = clock.Lap();
+        peakMB["load"] = PhaseClock::PeakMB();
 
         // The settings as the "Interpolator" page refreshes them, then the run.
         depth::TInterpolationSettings settings;
@@ -141,19 +149,23 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         p.GPXView.GenerateAllShorelinePolygons();
         depth::UpdateInterpolatorSettings(p.GPXView, *p.mask, *p.shore, settings, o.radius, pixel);
         seconds["masks"] = clock.Lap();
+        peakMB["masks"] = PhaseClock::PeakMB();
 
         depth::TInterpolationRun run;
         depth::RunInterpolation(p.GPXView, *p.mask, *p.shore, p.MaxDepth, settings, run,
                                 [&](const std::string &l) { p.log.push_back(l); });
         seconds["interpolation"] = clock.Lap();
+        peakMB["interpolation"] = PhaseClock::PeakMB();
         for (int k = 0; k < o.smoothing; ++k)
             depth::SmoothArray(run.InterpResultArray, *p.mask);
         seconds["smoothing"] = clock.Lap();
+        peakMB["smoothing"] = PhaseClock::PeakMB();
 
         model::TGPX IsoData;
         depth::TContourSummary contours = depth::BuildContours(
             IsoData, p.GPXdata, p.GPXView, run.InterpResultArray, *p.mask, p.MaxDepth, o.isoStart, o.isoStep);
         seconds["contours"] = clock.Lap();
+        peakMB["contours"] = PhaseClock::PeakMB();
 
         if (o.image) {
             QImage chart(o.width, o.height, QImage::Format_ARGB32);
@@ -182,6 +194,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             written.push_back(*o.grid);
         }
         seconds["export"] = clock.Lap();
+        peakMB["export"] = PhaseClock::PeakMB();
 
         std::size_t water = 0;
         for (int x = 0; x < o.width; ++x)
@@ -195,6 +208,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         summary["contourPoints"] = contours.NumPoints;
         summary["files"] = written;
         summary["seconds"] = seconds;
+        summary["peakMB"] = peakMB;
     } catch (const std::exception &e) {
         err << "depthwright-batch chart: " << e.what() << "\n";
         return 1;

@@ -137,8 +137,13 @@ std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller,
     return d;
 }
 
-void TProjectLoader::Append(const model::TGPX &doc) {
-    project_.trk.CopyFrom(doc.trk);
+// The file's document is dropped right after, so its tracks move instead of being
+// copied: a large survey then never needs twice its memory. The list's filled flag is
+// taken over as a copy would take it.
+void TProjectLoader::Append(model::TGPX &doc) {
+    project_.trk.filled = doc.trk.filled;
+    for (auto &track : doc.trk.ExtractAll())
+        project_.trk.Add(std::move(track));
     MaxDepth = GetMaxDepth(project_);
 }
 

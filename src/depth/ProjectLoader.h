@@ -66,7 +66,7 @@ class TProjectLoader {
     std::int32_t AskInteger(const std::string &caption, const std::string &prompt);
     template <class Data>
     std::int32_t SettleDepths(Data &data, const std::string &caller, const std::string &prompt);
-    void Append(const model::TGPX &doc);
+    void Append(model::TGPX &doc);
 
     model::TGPX &project_;
     support::Dialogs &dialogs_;
