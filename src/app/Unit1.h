@@ -178,6 +178,10 @@ class TForm1 : public QMainWindow {
         }
     }
 
+    // The mouse on a map: its pixel, the last position kept by the view, the read-out.
+    static QPoint MousePixel(QMouseEvent *e);
+    static void NoteLastPosition(mapview::TGPXDraw &view, QPoint p);
+    model::TPoint4D2 ShowPosition(const mapview::TGPXDraw &view, QPoint p);
     void StartStripe(depth::TStripe stripe);
     void InterpolationThreadDone();
     void FinishInterpolation();

@@ -124,22 +124,17 @@ void TForm1::btnHtZoomClick() {
 void TForm1::IsoImageMouseDown(QMouseEvent *e) {
     if (!FileLoaded)
         return;
-    IsoView.MouseX = static_cast<std::int32_t>(e->position().x());
-    IsoView.MouseY = static_cast<std::int32_t>(e->position().y());
+    IsoView.MouseX = MousePixel(e).x();
+    IsoView.MouseY = MousePixel(e).y();
 }
 
 void TForm1::IsoImageMouseMove(QMouseEvent *e) {
-    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
-    if (!(x == 0 && y == 0)) {
-        IsoView.LastX = x;
-        IsoView.LastY = y;
-    }
+    const QPoint p = MousePixel(e);
+    const std::int32_t x = p.x(), y = p.y();
+    NoteLastPosition(IsoView, p);
     if (!IsoLoaded)
         return;
-    model::TPoint4D2 where;
-    where.Longitude = IsoView.XToLo(x);
-    where.Latitude = IsoView.YToLa(y);
-    SetStatus(5, where.Coord());
+    ShowPosition(IsoView, p);
     if (!(e->buttons() & Qt::LeftButton))
         return;
     if (IsoView.MouseMode == mapview::mmMove) {
@@ -152,7 +147,7 @@ void TForm1::IsoImageMouseMove(QMouseEvent *e) {
 }
 
 void TForm1::IsoImageMouseUp(QMouseEvent *e) {
-    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
+    const std::int32_t x = MousePixel(e).x(), y = MousePixel(e).y();
     if (IsoView.MouseMode == mapview::mmZoom) {
         if (!(e->modifiers() & Qt::AltModifier)) {
             IsoView.MouseMode = mapview::mmMove;

@@ -205,11 +205,9 @@ void TForm1::DrawInterpolatedImage() {
 void TForm1::InterpolatedImageMouseMove(QMouseEvent *e) {
     if (!FileLoaded)
         return;
-    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
-    model::TPoint4D2 where;
-    where.Longitude = GPXView.XToLo(x);
-    where.Latitude = GPXView.YToLa(y);
-    SetStatus(5, where.Coord());
+    const QPoint p = MousePixel(e);
+    const std::int32_t x = p.x(), y = p.y();
+    ShowPosition(GPXView, p);
     if (!InterpLoaded)
         return;
     if (MaskArray->InRaster(x, y) && MaskArray->Get(x, y) && x < InterpResultArray.Width() &&

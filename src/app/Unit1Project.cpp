@@ -182,25 +182,40 @@ void TForm1::btnTrkZoomClick() {
     }
 }
 
+QPoint TForm1::MousePixel(QMouseEvent *e) {
+    return {static_cast<int>(e->position().x()), static_cast<int>(e->position().y())};
+}
+
+// (0, 0) means "no position" to the view, so it is never stored.
+void TForm1::NoteLastPosition(mapview::TGPXDraw &view, QPoint p) {
+    if (!(p.x() == 0 && p.y() == 0)) {
+        view.LastX = p.x();
+        view.LastY = p.y();
+    }
+}
+
+model::TPoint4D2 TForm1::ShowPosition(const mapview::TGPXDraw &view, QPoint p) {
+    model::TPoint4D2 where;
+    where.Longitude = view.XToLo(p.x());
+    where.Latitude = view.YToLa(p.y());
+    SetStatus(5, where.Coord());
+    return where;
+}
+
 void TForm1::GPXImageMouseDown(QMouseEvent *e) {
     if (!FileLoaded)
         return;
-    GPXView.MouseX = static_cast<std::int32_t>(e->position().x());
-    GPXView.MouseY = static_cast<std::int32_t>(e->position().y());
+    GPXView.MouseX = MousePixel(e).x();
+    GPXView.MouseY = MousePixel(e).y();
 }
 
 void TForm1::GPXImageMouseMove(QMouseEvent *e) {
-    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
-    if (!(x == 0 && y == 0)) {
-        GPXView.LastX = x;
-        GPXView.LastY = y;
-    }
+    const QPoint p = MousePixel(e);
+    const std::int32_t x = p.x(), y = p.y();
+    NoteLastPosition(GPXView, p);
     if (!FileLoaded)
         return;
-    model::TPoint4D2 where;
-    where.Longitude = GPXView.XToLo(x);
-    where.Latitude = GPXView.YToLa(y);
-    SetStatus(5, where.Coord());
+    const model::TPoint4D2 where = ShowPosition(GPXView, p);
     const bool left = e->buttons() & Qt::LeftButton;
     if (left) {
         switch (GPXView.MouseMode) {
@@ -229,11 +244,9 @@ void TForm1::GPXImageMouseMove(QMouseEvent *e) {
 }
 
 void TForm1::GPXImageMouseUp(QMouseEvent *e) {
-    const auto x = static_cast<std::int32_t>(e->position().x()), y = static_cast<std::int32_t>(e->position().y());
-    if (!(x == 0 && y == 0)) {
-        GPXView.LastX = x;
-        GPXView.LastY = y;
-    }
+    const QPoint p = MousePixel(e);
+    const std::int32_t x = p.x(), y = p.y();
+    NoteLastPosition(GPXView, p);
     if (!FileLoaded)
         return;
     // Alt keeps "Zoom Area", "Delete Area..." and "Delete Sample..." on for the next one.
