@@ -34,6 +34,7 @@ struct ChartOptions {
     std::optional<std::string> image, contours, htDir, grid;
     std::string trackName = "NewTrack";
     bool linear = false;
+    ShapefileOptions shp;
 };
 
 ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
@@ -41,6 +42,8 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
     ArgReader a(args);
     while (a.Next()) {
         const std::string &arg = a.Arg();
+        if (a.TakeShapefile(o.shp))
+            continue;
         if (arg == "--add-depth")
             o.addDepth = std::to_string(IntOption(arg, a.Value(), -2147483647, 2147483647));
         else if (arg == "--depth-offset")
@@ -58,9 +61,9 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
         else if (arg == "--iso-start")
             o.isoStart = IntOption(arg, a.Value(), -2147483647, 2147483647);
         else if (arg == "--iso-step")
-            o.isoStep = IntOption(arg, a.Value(), -2147483647, 2147483647);
+            o.isoStep = IntOption(arg, a.Value(), 1, 2147483647);
         else if (arg == "--image")
-            o.image = a.Value();
+            o.image = ImageOption(arg, a.Value());
         else if (arg == "--contours")
             o.contours = a.Value();
         else if (arg == "--ht-dir")
@@ -81,7 +84,8 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
                 "unknown option " + arg +
                 " (allowed: --add-depth, --depth-offset, --size, --threads, --style, "
                 "--extrapolation-radius, --smoothing, --iso-start, --iso-step, --image, "
-                "--contours, --ht-dir, --track-name, --grid, --colors, --scan)");
+                "--contours, --ht-dir, --track-name, --grid, --colors, --scan, --utm, --south, "
+                "--x-offset, --y-offset, --depth-field, --depth-scale)");
         else
             o.files.push_back(arg);
     }
@@ -132,7 +136,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         PhaseClock clock;
         BatchProject p;
         p.Colors(o.colors);
-        p.Load(o.files, o.addDepth, o.depthOffset);
+        p.Load(o.files, o.addDepth, o.depthOffset, o.shp);
         p.FitView(o.width, o.height, true);
         seconds["load"] = clock.Lap();
         peakMB["load"] = PhaseClock::PeakMB();

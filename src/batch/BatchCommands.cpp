@@ -1,4 +1,5 @@
 #include "batch/BatchCommands.h"
+#include "batch/ShapefileOptions.h"
 
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
@@ -103,43 +104,12 @@ LoadResult LoadHT(const std::string &path, model::TGPX &doc) {
     return r;
 }
 
-// What the two shapefile import dialogs would be told.
-struct ShapefileOptions {
-    std::optional<std::int32_t> utmZone; // unset: the coordinates are degrees
-    bool south = false;
-    std::string xOffset = "-500000", yOffset = "0";
-    std::optional<std::string> depthField;
-    std::string depthScale = "1";
-};
-
-void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o,
-                      support::Dialogs &dialogs) {
-    if (!o.depthField)
-        return;
-    std::string available;
-    for (std::size_t i = 0; i < shp.DatabaseFields.size(); ++i) {
-        const std::string name = shp.DatabaseFields[i].ShownName();
-        if (support::EqualsNoCase(name, *o.depthField)) {
-            if (!formats::JoinDBFOK(shp, static_cast<int>(i), o.depthScale, dialogs))
-                throw std::runtime_error("the depth column does not fit the shapes");
-            return;
-        }
-        available += (available.empty() ? "" : ", ") + name;
-    }
-    throw std::runtime_error("no column " + *o.depthField + " in the table (columns: " +
-                             available + ")");
-}
-
 LoadResult LoadSHP(const std::string &path, model::TGPX &doc, const ShapefileOptions &o) {
     LoadResult r;
     BatchDialogs dialogs(r);
     depth::TProjectLoader loader(doc, dialogs,
                                  [&](const std::string &line) { r.log.push_back(line); });
-    loader.ImportCoordinates = [&](formats::TShapefile &shp) {
-        if (o.utmZone)
-            formats::ImportCoordinatesOK(shp, 1, o.xOffset, o.yOffset,
-                                         std::to_string(*o.utmZone), o.south ? 1 : 0);
-    };
+    loader.ImportCoordinates = [&](formats::TShapefile &shp) { ImportCoordinates(shp, o); };
     loader.JoinDBF = [&](formats::TShapefile &shp) { ChooseDepthField(shp, o, dialogs); };
     try {
         r.loaded = loader.ReadShapefile(path, doc);
@@ -300,61 +270,122 @@ void PrintPoints(std::ostream &out, const Summary &s, bool json) {
 
 } // namespace
 
-void PrintUsage(std::ostream &out) {
-    out << "Usage: depthwright-batch COMMAND [OPTIONS] ...\n"
-           "\n"
-           "Commands:\n"
-           "  info [--json] [--points] [SHAPEFILE OPTIONS] FILE...\n"
-           "      Reads each file as the desktop program would and prints what it holds:\n"
-           "      counts of waypoints, routes, tracks and points, the points with a depth,\n"
-           "      the greatest depth in centimetres, the bounds, the reader's log and any\n"
-           "      error. --json prints one JSON object per file and line. --points also\n"
-           "      lists every point as longitude, latitude and depth.\n"
-           "      Exit status 0 when every file loaded, 1 otherwise.\n"
-           "  convert [SHAPEFILE OPTIONS] IN OUT.gpx\n"
-           "      Reads IN and writes its whole content as a GPX file.\n"
-           "  convert IN OUT.ht [--track-name NAME]\n"
-           "      Writes the tracks of IN as one HT track file for the sonar unit (at most\n"
-           "      20000 positions). NAME (default: OUT's base name) is cut to 20 characters.\n"
-           "      In both forms OUT is replaced only when the whole file was written.\n"
-           "\n"
-           "  render FILE... --out MAP.bmp|MAP.jpg [--size WxH] [--colors MODEL.cmt]\n"
-           "         [--extrapolation-radius PX] [--shadow SHADOW.bmp] [--mask MASK.bmp]\n"
-           "         [--shore SHORE.bmp]\n"
-           "      Loads the files as \"Add Files...\" does and draws the project map\n"
-           "      (default size 840x600, default colour model 0% Lime, 50% Yellow,\n"
-           "      100% Blue). --shadow also draws the shadow band of the soundings at the\n"
-           "      extrapolation radius (default 50 pixels); --mask and --shore draw the\n"
-           "      water mask and the shore raster built from the shorelines.\n"
-           "\n"
-           "  chart FILE... [--add-depth N] [--depth-offset N] [--size WxH] [--threads N]\n"
-           "        [--style P] [--extrapolation-radius PX] [--smoothing N] [--iso-start CM]\n"
-           "        [--iso-step CM] [--image CHART.bmp|.jpg] [--contours CONTOURS.gpx]\n"
-           "        [--ht-dir DIR] [--track-name NAME] [--grid GRID.f32] [--colors MODEL.cmt]\n"
-           "        [--scan linear|index]\n"
-           "      The whole pipeline: loads the files (--add-depth and --depth-offset answer\n"
-           "      the loading questions), fits the map (default 840x600), interpolates\n"
-           "      (threads: all processors; style 2..8, default 5; extrapolation radius\n"
-           "      default 50 px; smoothing 0..10, default 6), traces contours (start and\n"
-           "      step in cm, default 100 and 100) and writes what is asked: the depth\n"
-           "      chart, the contours as GPX, HT files 000.ht, 001.ht, ... (track name\n"
-           "      default NewTrack) and the grid as raw 32-bit floats, column by column.\n"
-           "      Prints a JSON summary with the time of each phase.\n"
-           "\n"
-           "Shapefile options (for a .shp file with its .dbf table beside it):\n"
-           "  --utm ZONE        the coordinates are UTM in ZONE (1..60); default: degrees\n"
-           "  --south           UTM of the southern hemisphere (default: northern)\n"
-           "  --x-offset N      added to every easting (default -500000)\n"
-           "  --y-offset N      added to every northing (default 0)\n"
-           "  --depth-field NAME  the table column holding each polyline's depth\n"
-           "  --depth-scale X   the column's values times X are centimetres (default 1)\n"
-           "\n"
-           "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht), shapefiles (.shp).\n";
-}
-
 namespace {
 
-// Takes a shapefile option at args[i] (and its value); false when args[i] is none.
+const char *const kUsage = "Usage: depthwright-batch COMMAND [OPTIONS] FILE...\n"
+                           "       depthwright-batch COMMAND --help   (the options of one command)\n";
+
+const char *const kShapefileHelp =
+    "Shapefile options (for a .shp file with its .shx index and .dbf table beside it):\n"
+    "  --utm ZONE          the coordinates are UTM in ZONE (1..60) (default: they are\n"
+    "                      longitude and latitude in degrees)\n"
+    "  --south             UTM of the southern hemisphere (default: northern)\n"
+    "  --x-offset N        whole number added to every easting (default -500000)\n"
+    "  --y-offset N        whole number added to every northing (default 0)\n"
+    "  --depth-field NAME  the table column holding each polyline's depth (default: none,\n"
+    "                      the shapes have no depth); the name is matched in any case\n"
+    "  --depth-scale X     the column's values times X are centimetres (default 1; 100\n"
+    "                      for a column in metres)\n";
+
+const char *const kInfoHelp =
+    "info [--json] [--points] [SHAPEFILE OPTIONS] FILE...\n"
+    "  Reads each file as the desktop program would and prints what it holds: counts of\n"
+    "  waypoints, routes, tracks, segments and points, the points with a depth, the\n"
+    "  greatest depth in centimetres, the bounds, the reader's log and any error.\n"
+    "  Exit status 0 when every file loaded, 1 otherwise.\n"
+    "  --json     one JSON object per file and line (default: text, one field a line)\n"
+    "  --points   also lists every point as longitude, latitude and depth in cm\n"
+    "             (default: counts only)\n";
+
+const char *const kConvertHelp =
+    "convert [SHAPEFILE OPTIONS] IN OUT.gpx\n"
+    "  Reads IN (GPX, KML, HT or shapefile) and writes its whole content as GPX.\n"
+    "convert [SHAPEFILE OPTIONS] IN OUT.ht [--track-name NAME]\n"
+    "  Writes the tracks of IN as one HT track file for the sonar unit (at most 20000\n"
+    "  positions).\n"
+    "  --track-name NAME  the track's name in the file, cut to 20 characters\n"
+    "                     (default: OUT's base name without its extension)\n"
+    "  In both forms OUT is replaced only when the whole file was written.\n";
+
+const char *const kRenderHelp =
+    "render [SHAPEFILE OPTIONS] FILE... --out MAP.bmp|MAP.jpg [OPTIONS]\n"
+    "  Loads the files as \"Add Files...\" does and draws the project map.\n"
+    "  --out MAP.bmp|MAP.jpg      the project map (required)\n"
+    "  --size WxH                 width and height in pixels, 1..10000 (default 840x600)\n"
+    "  --colors MODEL.cmt         the colour model (default 0% Lime, 50% Yellow,\n"
+    "                             100% Blue)\n"
+    "  --extrapolation-radius PX  width of the shadow band, 1..999 (default 50)\n"
+    "  --shadow SHADOW.bmp        also draws the shadow band of the soundings, the area\n"
+    "                             the interpolation fills (default: not drawn)\n"
+    "  --mask MASK.bmp            the water mask built from the shorelines (default: not\n"
+    "                             drawn)\n"
+    "  --shore SHORE.bmp          the shore raster built from the shorelines (default: not\n"
+    "                             drawn)\n";
+
+const char *const kChartHelp =
+    "chart [SHAPEFILE OPTIONS] FILE... [OPTIONS]\n"
+    "  The whole pipeline: loads the files, fits the map, interpolates the depth grid,\n"
+    "  smooths it, traces the contours and writes what is asked. Prints a JSON summary\n"
+    "  with the time and memory of each phase.\n"
+    "  --add-depth N              depth in cm given to files without depths, the answer\n"
+    "                             to \"Enter depth when loading data /wo depth\" (default:\n"
+    "                             not asked)\n"
+    "  --depth-offset N           cm added to every depth, the answer to \"Enter depth\n"
+    "                             offset (+/-)\" (default: not asked)\n"
+    "  --size WxH                 the map in pixels, 1..10000 (default 840x600)\n"
+    "  --threads N                interpolation threads, 1..256 (default: one per\n"
+    "                             processor)\n"
+    "  --style P                  interpolation style, 2..8 (default 5); higher values\n"
+    "                             give the nearest soundings more weight\n"
+    "  --extrapolation-radius PX  how far from the soundings the chart reaches, 1..999\n"
+    "                             (default 50)\n"
+    "  --smoothing N              smoothing passes over the grid, 0..10 (default 6)\n"
+    "  --iso-start CM             depth of the first contour (default 100)\n"
+    "  --iso-step CM              depth step between contours, at least 1 (default 100)\n"
+    "  --image CHART.bmp|.jpg     the coloured depth chart (default: not written)\n"
+    "  --contours CONTOURS.gpx    the contours as GPX tracks (default: not written)\n"
+    "  --ht-dir DIR               the contours as HT files 000.ht, 001.ht, ... in DIR\n"
+    "                             (default: not written)\n"
+    "  --track-name NAME          the track name in the HT files (default NewTrack)\n"
+    "  --grid GRID.f32            the grid as raw little-endian 32-bit floats, column by\n"
+    "                             column (default: not written)\n"
+    "  --colors MODEL.cmt         the colour model (default 0% Lime, 50% Yellow,\n"
+    "                             100% Blue)\n"
+    "  --scan linear|index        how the interpolation finds its samples: every sample\n"
+    "                             for every cell, or through the spatial index (default\n"
+    "                             index; both give the same grid)\n";
+
+void Section(std::ostream &out, const char *text, bool shapefile) {
+    out << kUsage << "\n" << text;
+    if (shapefile)
+        out << "\n" << kShapefileHelp;
+}
+
+} // namespace
+
+bool PrintUsage(std::ostream &out, const std::string &command) {
+    if (command == "info")
+        Section(out, kInfoHelp, true);
+    else if (command == "convert")
+        Section(out, kConvertHelp, true);
+    else if (command == "render")
+        Section(out, kRenderHelp, true);
+    else if (command == "chart")
+        Section(out, kChartHelp, true);
+    else if (!command.empty())
+        return false;
+    else
+        out << kUsage << "\nCommands:\n\n"
+            << kInfoHelp << "\n"
+            << kConvertHelp << "\n"
+            << kRenderHelp << "\n"
+            << kChartHelp << "\n"
+            << kShapefileHelp << "\n"
+            << "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht), shapefiles "
+               "(.shp).\n";
+    return true;
+}
+
 bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
                          ShapefileOptions &o) {
     const std::string &a = args[i];
@@ -366,14 +397,16 @@ bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
     auto integer = [&](const std::string &text) {
         auto v = support::TryStrToInt(text);
         if (!v)
-            throw std::invalid_argument(a + " takes a whole number, not \"" + text + "\"");
+            throw std::invalid_argument(a + " takes a whole number (such as -500000), not \"" +
+                                        text + "\"");
         return *v;
     };
     if (a == "--utm") {
-        std::int32_t zone = integer(value());
-        if (zone < 1 || zone > 60)
-            throw std::invalid_argument("--utm takes a zone from 1 to 60");
-        o.utmZone = zone;
+        const std::string &text = value();
+        auto zone = support::TryStrToInt(text);
+        if (!zone || *zone < 1 || *zone > 60)
+            throw std::invalid_argument("--utm takes a zone from 1 to 60, not \"" + text + "\"");
+        o.utmZone = *zone;
     } else if (a == "--south") {
         o.south = true;
     } else if (a == "--x-offset") {
@@ -385,7 +418,8 @@ bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
     } else if (a == "--depth-scale") {
         const std::string &v = value();
         if (!support::TryStrToFloat(v))
-            throw std::invalid_argument("--depth-scale takes a number, not \"" + v + "\"");
+            throw std::invalid_argument("--depth-scale takes a number such as 100 or 0.5, not \"" +
+                                        v + "\"");
         o.depthScale = v;
     } else {
         return false;
@@ -393,7 +427,29 @@ bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
     return true;
 }
 
-} // namespace
+void ImportCoordinates(formats::TShapefile &shp, const ShapefileOptions &o) {
+    if (o.utmZone)
+        formats::ImportCoordinatesOK(shp, 1, o.xOffset, o.yOffset, std::to_string(*o.utmZone),
+                                     o.south ? 1 : 0);
+}
+
+void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o,
+                      support::Dialogs &dialogs) {
+    if (!o.depthField)
+        return;
+    std::string available;
+    for (std::size_t i = 0; i < shp.DatabaseFields.size(); ++i) {
+        const std::string name = shp.DatabaseFields[i].ShownName();
+        if (support::EqualsNoCase(name, *o.depthField)) {
+            if (!formats::JoinDBFOK(shp, static_cast<int>(i), o.depthScale, dialogs))
+                throw std::runtime_error("the depth column does not fit the shapes");
+            return;
+        }
+        available += (available.empty() ? "" : ", ") + name;
+    }
+    throw std::runtime_error("no column " + *o.depthField + " in the table (columns: " +
+                             available + ")");
+}
 
 int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     bool json = false, points = false;
@@ -502,7 +558,8 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
             trackName = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             err << "depthwright-batch convert: unknown option " << a
-                << " (allowed: --track-name NAME)\n";
+                << " (allowed: --track-name NAME, --utm ZONE, --south, --x-offset N, "
+                   "--y-offset N, --depth-field NAME, --depth-scale X)\n";
             return 2;
         } else {
             files.push_back(a);

@@ -7,12 +7,14 @@
 namespace batch {
 
 void BatchProject::Load(const std::vector<std::string> &files, std::optional<std::string> addDepth,
-                        std::optional<std::string> depthOffset) {
+                        std::optional<std::string> depthOffset, const ShapefileOptions &shp) {
     dialogs.depth = addDepth;
     dialogs.offset = depthOffset;
     depth::TProjectLoader loader(GPXdata, dialogs, [this](const std::string &l) { log.push_back(l); });
     loader.AddDepth = addDepth.has_value();
     loader.AddOffset = depthOffset.has_value();
+    loader.ImportCoordinates = [&](formats::TShapefile &s) { ImportCoordinates(s, shp); };
+    loader.JoinDBF = [&](formats::TShapefile &s) { ChooseDepthField(s, shp, dialogs); };
     for (const std::string &file : files) {
         const std::size_t shown = dialogs.shown.size();
         int status;

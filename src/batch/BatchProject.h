@@ -2,6 +2,7 @@
 // project map view with its raster and masks, and the colour model.
 #pragma once
 
+#include "batch/ShapefileOptions.h"
 #include "depth/ColorModel.h"
 #include "depth/ProjectLoader.h"
 #include "mapview/GPXDraw.h"
@@ -42,7 +43,7 @@ struct BatchProject {
 
     // Loads every file as "Add Files..." does; throws with the file's name on failure.
     void Load(const std::vector<std::string> &files, std::optional<std::string> addDepth = {},
-              std::optional<std::string> depthOffset = {});
+              std::optional<std::string> depthOffset = {}, const ShapefileOptions &shp = {});
     // The colour model from a ".cmt" file, or the default one.
     void Colors(const std::optional<std::string> &cmtFile);
     // The project map of width x height with the window's colours, fitted and drawn.

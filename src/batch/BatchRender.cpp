@@ -20,6 +20,7 @@ struct RenderOptions {
     int width = 840, height = 600;
     std::optional<std::string> colors, shadow, mask, shore;
     int radius = 50;
+    ShapefileOptions shp;
 };
 
 RenderOptions ParseRenderOptions(const std::vector<std::string> &args) {
@@ -27,8 +28,10 @@ RenderOptions ParseRenderOptions(const std::vector<std::string> &args) {
     ArgReader a(args);
     while (a.Next()) {
         const std::string &arg = a.Arg();
+        if (a.TakeShapefile(o.shp))
+            continue;
         if (arg == "--out")
-            o.out = a.Value();
+            o.out = ImageOption(arg, a.Value());
         else if (arg == "--size")
             SizeOption(a.Value(), o.width, o.height);
         else if (arg == "--colors")
@@ -36,15 +39,16 @@ RenderOptions ParseRenderOptions(const std::vector<std::string> &args) {
         else if (arg == "--extrapolation-radius")
             o.radius = IntOption(arg, a.Value(), 1, 999);
         else if (arg == "--shadow")
-            o.shadow = a.Value();
+            o.shadow = ImageOption(arg, a.Value());
         else if (arg == "--mask")
-            o.mask = a.Value();
+            o.mask = ImageOption(arg, a.Value());
         else if (arg == "--shore")
-            o.shore = a.Value();
+            o.shore = ImageOption(arg, a.Value());
         else if (a.IsOption())
             throw std::invalid_argument("unknown option " + arg +
                                         " (allowed: --out, --size, --colors, "
-                                        "--extrapolation-radius, --shadow, --mask, --shore)");
+                                        "--extrapolation-radius, --shadow, --mask, --shore, --utm, --south, "
+                                        "--x-offset, --y-offset, --depth-field, --depth-scale)");
         else
             o.files.push_back(arg);
     }
@@ -68,7 +72,7 @@ int RunRender(const std::vector<std::string> &args, std::ostream &out, std::ostr
     try {
         BatchProject p;
         p.Colors(o.colors);
-        p.Load(o.files);
+        p.Load(o.files, {}, {}, o.shp);
         p.FitView(o.width, o.height, o.shadow.has_value());
         mapview::TGPXDraw &view = p.GPXView;
         if (o.shadow) {

@@ -1,6 +1,7 @@
 // Option values of depthwright-batch: errors name the option and the values it takes.
 #pragma once
 
+#include "batch/ShapefileOptions.h"
 #include "support/NumText.h"
 
 #include <stdexcept>
@@ -20,9 +21,18 @@ inline int IntOption(const std::string &option, const std::string &text, int min
 inline void SizeOption(const std::string &text, int &width, int &height) {
     std::size_t x = text.find('x');
     if (x == std::string::npos)
-        throw std::invalid_argument("--size takes WIDTHxHEIGHT, such as 840x600");
+        throw std::invalid_argument("--size takes WIDTHxHEIGHT, such as 840x600, not \"" + text + "\"");
     width = IntOption("--size", text.substr(0, x), 1, 10000);
     height = IntOption("--size", text.substr(x + 1), 1, 10000);
+}
+
+// A picture the batch tool writes: .bmp or .jpg, by its name.
+inline const std::string &ImageOption(const std::string &option, const std::string &path) {
+    std::size_t dot = path.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : support::LowerAscii(path.substr(dot));
+    if (ext != ".bmp" && ext != ".jpg")
+        throw std::invalid_argument(option + " takes a .bmp or .jpg file name, not \"" + path + "\"");
+    return path;
 }
 
 // Walks the arguments: options with a value get it through value(), the rest are files.
@@ -36,6 +46,8 @@ class ArgReader {
             throw std::invalid_argument(args_[i_] + " needs a value");
         return args_[++i_];
     }
+    // A shapefile option at the current argument, with its value; false when it is none.
+    bool TakeShapefile(ShapefileOptions &o) { return TakeShapefileOption(args_, i_, o); }
     bool IsOption() const { return Arg().size() > 1 && Arg()[0] == '-'; }
 
   private:

@@ -7,15 +7,23 @@
 
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        batch::PrintUsage(args.empty() ? std::cerr : std::cout);
-        return args.empty() ? 2 : 0;
+    if (args.empty()) {
+        batch::PrintUsage(std::cerr);
+        return 2;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        // "help COMMAND" is "COMMAND --help"
+        if (args.size() > 1 && batch::PrintUsage(std::cout, args[1]))
+            return 0;
+        batch::PrintUsage(std::cout);
+        return 0;
     }
     std::string command = args[0];
     args.erase(args.begin());
     for (const std::string &a : args)
         if (a == "--help" || a == "-h") {
-            batch::PrintUsage(std::cout);
+            if (!batch::PrintUsage(std::cout, command))
+                break; // an unknown command is reported below
             return 0;
         }
     try {
