@@ -35,15 +35,33 @@ TEST(AtomicFile, ReplacesOnlyOnCommit) {
 }
 
 TEST(AtomicFile, UnwritableFolderIsAnErrorAndLeavesTheOldFile) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
     TempDir dir;
     fs::path target = dir.path / "lake.gpx";
     WriteBytes(target, "old");
-    fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_THROW(AtomicFileWriter(target.string()), FileError);
-    fs::permissions(dir.path, fs::perms::owner_all);
+    {
+        testutil::UnwritableFolder readOnly(dir.path);
+        if (!readOnly.Binds())
+            GTEST_SKIP() << "permissions do not bind here";
+        EXPECT_THROW(AtomicFileWriter(target.string()), FileError);
+    }
     EXPECT_EQ(ReadWholeFile(target.string()), "old");
+    EXPECT_EQ(dir.Entries(), 1u);
+}
+
+TEST(AtomicFile, FullDiskAfterAFlushDiscardsWhatWasWritten) {
+    TempDir dir;
+    fs::path target = dir.path / "lake.gpx";
+    WriteBytes(target, "old");
+    {
+        testutil::FileSizeLimit fullDisk(3 << 19); // room for the first flush, not the second
+        AtomicFileWriter w(target.string());
+        w.Write(std::string(1 << 20, 'x'));
+        EXPECT_EQ(dir.Entries(), 2u); // the temporary file holds the first megabyte
+        EXPECT_THROW(w.Write(std::string(1 << 20, 'y')), FileError);
+        EXPECT_THROW(w.Commit(), FileError); // closed by the failure
+    }
+    EXPECT_EQ(ReadWholeFile(target.string()), "old");
+    EXPECT_EQ(dir.Entries(), 1u);
 }
 
 TEST(AtomicFile, FolderOrMissingFolderIsAnError) {

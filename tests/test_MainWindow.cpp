@@ -219,3 +219,23 @@ TEST_F(Window, SaveProjectKeepsABackup) {
     EXPECT_EQ(form.GPXdata.trk.Count(), 2);
     EXPECT_EQ(form.GPXdata.trk[1]->First()->Get(1)->HBdepth, 1234);
 }
+
+TEST_F(Window, SaveProjectOnAFullDiskKeepsTheProjectAndTheOldBackup) {
+    form.AddFiles({dir.File("lake.gpx", LakeGpx())});
+    const std::string oldProject(4000, 'p'), oldBackup = "the backup before";
+    std::string target = dir.File("saved.gpx", oldProject);
+    dir.File("saved.bak", oldBackup);
+    dialogs.saveAnswers = {target};
+    dialogs.yesNoAnswers = {true};
+    {
+        testutil::FileSizeLimit fullDisk(16);
+        form.btnTrkSaveGPXClick();
+    }
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().kind, support::BoxKind::Error);
+    EXPECT_NE(dialogs.shown.back().text.find(target), std::string::npos);
+    EXPECT_EQ(support::ReadWholeFile(target), oldProject);
+    // A backup that cannot be made whole must not cost the one there was.
+    EXPECT_EQ(support::ReadWholeFile((dir.path / "saved.bak").string()), oldBackup);
+    EXPECT_EQ(dir.Entries(), 3u); // lake.gpx, saved.gpx, saved.bak: no temporary left
+}

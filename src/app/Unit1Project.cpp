@@ -7,6 +7,7 @@
 #include "app/JoinDBF.h"
 #include "depth/ProjectLoader.h"
 #include "formats/GPXFile.h"
+#include "support/AtomicFile.h"
 #include "support/NumText.h"
 
 #include <QApplication>
@@ -121,8 +122,11 @@ void TForm1::btnTrkSaveGPXClick() {
         if (exists) {
             std::filesystem::path backup(*path);
             backup.replace_extension(".bak");
-            std::error_code ec; // a failed backup is not reported
-            std::filesystem::copy_file(*path, backup, std::filesystem::copy_options::overwrite_existing, ec);
+            // A failed backup is not reported; made atomically, it cannot cost the old one.
+            try {
+                support::CopyFileAtomically(*path, backup.string());
+            } catch (const support::FileError &) {
+            }
         }
         formats::TGPXFile writer;
         writer.GPXd = &GPXdata;

@@ -135,4 +135,28 @@ std::string ReadWholeFile(const std::string &path) {
     return data;
 }
 
+void CopyFileAtomically(const std::string &from, const std::string &to) {
+    int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError("Cannot open file \"" + from + "\": " + Reason());
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    AtomicFileWriter out(to);
+    // In chunks, so that a large project is never held in memory whole.
+    char chunk[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw FileError("Cannot read file \"" + from + "\": " + Reason());
+        if (n == 0)
+            break;
+        out.Write(std::string_view(chunk, static_cast<std::size_t>(n)));
+    }
+    out.Commit();
+}
+
 } // namespace support

@@ -36,4 +36,8 @@ class AtomicFileWriter {
 // Reads a whole file; throws FileError with a readable reason.
 std::string ReadWholeFile(const std::string &path);
 
+// Copies `from` over `to` through an AtomicFileWriter: `to` keeps its old bytes unless the
+// whole copy was written. Throws FileError.
+void CopyFileAtomically(const std::string &from, const std::string &to);
+
 } // namespace support
