@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -152,6 +153,25 @@ TEST(StrToArrayColor32Gradient, RebuildingReplacesTheStops) {
     StrToArrayColor32Gradient({"0% Red", "not a stop", "100% Red"}, g);
     ASSERT_EQ(g.GradientCount(), 2u);
     EXPECT_EQ(Hex(g.ColorAt(0.5f)), "FFFF0000");
+}
+
+TEST(StrToArrayColor32Gradient, LongModelsListedTopDownTakeLittleTime) {
+    // 600000 stops from the highest offset down, two per offset: inserting each below all
+    // the others would take several times the bound.
+    std::vector<std::string> lines;
+    for (int i = 300000; i > 0; --i) {
+        lines.push_back(std::to_string(i) + "% Red");
+        lines.push_back(std::to_string(i) + "% Blue");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    TColor32Gradient g = Build(lines);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(g.GradientCount(), lines.size());
+    EXPECT_EQ(g.GradientEntry(0).Offset, 0.01f);
+    EXPECT_EQ(Hex(g.GradientEntry(0).Color32), "FFFF0000"); // equal offsets: the earlier line first
+    EXPECT_EQ(Hex(g.GradientEntry(1).Color32), "FF0000FF");
+    EXPECT_EQ(g.Stops().back().Offset, 3000.0f);
+    EXPECT_LT(took.count(), 3.0);
 }
 
 // ---------------------------------------------------------------------------------------

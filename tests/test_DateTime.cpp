@@ -54,7 +54,9 @@ TEST(DateTime, ImpossibleDatesAndTimesAreErrors) {
     for (const char *text :
          {"2014-13-01T00:00:00Z", "2014-02-30T00:00:00Z", "2014-06-01T24:00:00Z",
           "2014-06-01T12:60:00Z", "2014-06-01T12:00:60Z", "2014-W54-1", "2014-W22-8",
-          "2014-366T00:00:00Z", "0000-06-01T00:00:00Z"})
+          "2014-366T00:00:00Z", "0000-06-01T00:00:00Z",
+          // Fractions with an exponent: fields no integer holds.
+          "2014-06-01T23:.915E22Z", "2014-06-01T12:34.5E20Z", "2014-06-01T12:34:56.9E30Z"})
         EXPECT_THROW(ISO8601ToDateTime(text), DateTimeError) << text;
 }
 

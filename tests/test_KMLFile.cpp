@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 using formats::TKMLFile;
 
 namespace {
@@ -64,6 +66,23 @@ TEST(KMLFile, PointPlacemarks) {
     EXPECT_EQ(r.doc.wpt[2]->DateTime, 0);
     ASSERT_EQ(r.log.size(), 1u);
     EXPECT_EQ(r.log[0].rfind("ImportKML: bad time: ", 0), 0u);
+}
+
+TEST(KMLFile, LongRunsWithoutCommasTakeLinearTime) {
+    // A million tuples without a comma before two real ones: a search for a comma from
+    // every tuple would take far longer than the bound.
+    std::string coordinates;
+    for (int i = 0; i < 1'000'000; ++i)
+        coordinates += "x ";
+    coordinates += "8.1,47.1 8.2,47.2";
+    const auto start = std::chrono::steady_clock::now();
+    Read r("<kml><Placemark><LineString><coordinates>" + coordinates +
+           "</coordinates></LineString></Placemark></kml>");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(r.doc.trk.Count(), 1);
+    ASSERT_EQ(r.doc.trk[0]->First()->Count(), 2);
+    EXPECT_EQ(r.doc.trk[0]->First()->Get(1)->Latitude, 47.2);
+    EXPECT_LT(took.count(), 3.0);
 }
 
 TEST(KMLFile, FilesThatAreNotKML) {

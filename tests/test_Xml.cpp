@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 using namespace xml;
 
 namespace {
@@ -49,6 +51,18 @@ TEST(Xml, EntitiesAndLineEnds) {
     EXPECT_EQ(t.Root().AttributeValue("v"), "l1\nl2 z");
 }
 
+TEST(Xml, BareAmpersandsTakeLinearTime) {
+    // Two megabytes of "&" without ";": looking for the end of a reference beyond its
+    // longest possible length would take far longer than the bound.
+    const std::string amps(2'000'000, '&');
+    const auto start = std::chrono::steady_clock::now();
+    Tree t = Parse("<a b='" + amps + "'>" + amps + " and then &#65;</a>");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(t.Root().TextContent(), amps + " and then A");
+    EXPECT_EQ(t.Root().AttributeValue("b"), amps);
+    EXPECT_LT(took.count(), 3.0);
+}
+
 TEST(Xml, MalformedDocumentsAreParseErrors) {
     for (const char *text : {"", "   ", "<a>", "<a></b>", "<a><b></a></b>", "<a x=1/>",
                              "<a x=\"1/>", "<a/><b/>", "text<a/>", "<a/>tail", "<a><!-- x</a>",
@@ -56,6 +70,17 @@ TEST(Xml, MalformedDocumentsAreParseErrors) {
         Tree t;
         EXPECT_THROW(ParseDocument(text, t), ParseError) << text;
     }
+}
+
+TEST(Xml, CommentsEndOnlyAfterTheirOpener) {
+    // The dashes of "<!--" cannot also be those of "-->": "<!-->" opens a comment.
+    Tree t = Parse("<a><!-->--><!--->--><b/></a>");
+    Node c = t.Root().FirstChild();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c.Kind(), NodeKind::Comment);
+    EXPECT_EQ(c.Value(), ">");
+    EXPECT_EQ(c.NextSibling().Value(), "->");
+    EXPECT_EQ(t.Root().Markup(), "<a><!-->--><!--->--><b/></a>");
 }
 
 TEST(Xml, DeepNestingNeedsNoStack) {

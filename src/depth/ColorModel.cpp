@@ -320,6 +320,11 @@ std::optional<TColor32> ColorOfText(std::string_view text) {
 
 void StrToArrayColor32Gradient(const std::vector<std::string> &s, TColor32Gradient &Gradient) {
     Gradient.ClearColorStops();
+    // The stops are sorted first (stable: equal offsets keep the order of their lines), so
+    // that each one is added at the end. Inserting them in the order of the lines would
+    // move all stops above it for each, which is quadratic for a long model listed from the
+    // highest offset down.
+    std::vector<TColor32GradientStop> stops;
     for (const std::string &line : s) {
         std::size_t percent = line.find('%');
         if (percent == std::string::npos || percent == 0)
@@ -335,8 +340,14 @@ void StrToArrayColor32Gradient(const std::vector<std::string> &s, TColor32Gradie
         auto color = ColorOfText(colorText);
         if (!color)
             continue;
-        Gradient.AddColorStop(static_cast<float>(static_cast<double>(*number) / 100.0), *color);
+        stops.push_back({static_cast<float>(static_cast<double>(*number) / 100.0), *color});
     }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const TColor32GradientStop &a, const TColor32GradientStop &b) {
+                         return a.Offset < b.Offset;
+                     });
+    for (const TColor32GradientStop &stop : stops)
+        Gradient.AddColorStop(stop.Offset, stop.Color32);
 }
 
 std::vector<std::string> DefaultColorModel() { return {"0% Lime", "50% Yellow", "100% Blue"}; }

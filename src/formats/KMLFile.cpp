@@ -91,8 +91,15 @@ void TKMLFile::ReadLineStringPlacemark(xml::Node placemark) {
     track->name = GetLastNodeText(placemark, "../name");
     auto segment = std::make_unique<model::TGPXtrkseg>();
     // Tuples are separated by any run of white space (producers put one per line, too).
+    // It goes on while a comma is left. The last comma is found once: a search per tuple
+    // would make a long run of tuples without commas quadratic.
     std::string_view rest = text;
-    while (rest.size() >= 4 && rest.find(',') != std::string_view::npos) {
+    const std::size_t lastComma = text.rfind(',');
+    auto beforeLastComma = [&] {
+        return lastComma != std::string::npos &&
+               static_cast<std::size_t>(rest.data() - text.data()) <= lastComma;
+    };
+    while (rest.size() >= 4 && beforeLastComma()) {
         std::size_t end = 0;
         while (end < rest.size() && !IsSpace(rest[end]))
             ++end;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace support {
 
@@ -72,6 +73,15 @@ void DropLeading(std::string_view &s, char c) {
 // The whole part of ("0" followed by `rest`) read as a number; rest begins with ".".
 double LeadingZeroFraction(std::string_view rest) {
     return StrToFloatDef(std::string("0") + std::string(rest), 0.0);
+}
+
+// A time field taken from a fraction. An exponent (".5E22") can make it any size; what
+// does not fit an int is no time of day either, and converting it would be undefined.
+int WholeTimeField(double value) {
+    const double whole = std::trunc(value);
+    if (!(whole >= std::numeric_limits<int>::min() && whole <= std::numeric_limits<int>::max()))
+        throw DateTimeError("Invalid argument to time encode");
+    return static_cast<int>(whole);
 }
 
 } // namespace
@@ -201,11 +211,11 @@ TDateTime ISO8601ToDateTime(std::string_view value) {
     auto fractionOf = [&](std::string_view frac, double unitsPerMinute, bool ofHour) {
         double f = LeadingZeroFraction(frac) * unitsPerMinute;
         if (ofHour) {
-            minute = static_cast<int>(std::trunc(f));
+            minute = WholeTimeField(f);
             f = (f - std::trunc(f)) * 60;
         }
-        second = static_cast<int>(std::trunc(f));
-        msec = static_cast<int>(std::trunc((f - std::trunc(f)) * 1000));
+        second = WholeTimeField(f);
+        msec = WholeTimeField((f - std::trunc(f)) * 1000);
     };
     std::string_view afterHour = Copy(t, 2, std::string_view::npos);
     if (afterHour.size() > 1) {
@@ -223,8 +233,7 @@ TDateTime ISO8601ToDateTime(std::string_view value) {
                     second = IntDef(Copy(afterMinute, 0, 2), 0);
                     std::string_view afterSecond = Copy(afterMinute, 2, std::string_view::npos);
                     if (afterSecond.size() > 1 && afterSecond.front() == '.')
-                        msec = static_cast<int>(
-                            std::trunc(LeadingZeroFraction(afterSecond) * 1000));
+                        msec = WholeTimeField(LeadingZeroFraction(afterSecond) * 1000);
                 }
             }
         }

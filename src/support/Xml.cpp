@@ -270,8 +270,10 @@ void PullParser::DecodeInto(std::string_view raw, std::string &out, bool attribu
             out += c;
             continue;
         }
-        std::size_t semi = raw.find(';', i + 1);
-        if (semi == std::string_view::npos || semi - i > 12) {
+        // Only the next 12 characters can close a reference: a search to the end would make
+        // a text of many bare "&" quadratic.
+        std::size_t semi = raw.substr(0, i + 13).find(';', i + 1);
+        if (semi == std::string_view::npos) {
             out += c; // a bare "&" is kept as it stands
             continue;
         }
@@ -396,7 +398,11 @@ PullParser::Event PullParser::Next() {
             }
             if (StartsWith("<!--")) {
                 std::size_t start = pos_ + 4;
-                SkipUntil("-->", "comment");
+                // Searched from past the opener: the "--" of "<!-->" does not end the comment.
+                std::size_t end = text_.find("-->", start);
+                if (end == std::string_view::npos)
+                    Fail("Unexpected end of file inside a comment");
+                pos_ = end + 3;
                 if (open_.empty())
                     continue;
                 value_.assign(text_.substr(start, pos_ - 3 - start));

@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora under fuzz/corpus/<target>/: small hand-made inputs for each
+reader, a few shaped like the tests' inputs and short slices of the sample lake.
+Run it again after changing it; scripts/fuzz copies the seeds and never writes here."""
+
+import os
+import shutil
+import struct
+import sys
+
+ROOT = os.path.dirname(os.path.abspath(__file__))
+CORPUS = os.path.join(ROOT, "corpus")
+LAKE = os.path.join(ROOT, "..", "examples", "sample-lake")
+
+
+def put(target, name, data):
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    folder = os.path.join(CORPUS, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def lake_slice(name, points):
+    """The file's header, its first `points` track points and the closing tags."""
+    with open(os.path.join(LAKE, name), encoding="utf-8") as f:
+        text = f.read()
+    end = 0
+    for _ in range(points):
+        end = text.index("</trkpt>", end) + len("</trkpt>")
+    return text[:end] + "\n\t</trkseg>\n</trk>\n</gpx>\n"
+
+
+# ---------------------------------------------------------------- GPX
+
+GPX_HEAD = ('<?xml version="1.0" encoding="UTF-8" standalone="no"?>\n'
+            '<gpx version="1.1" creator="" xmlns="http://www.topografix.com/GPX/1/1">\n')
+MARKERS = ("<h:id>1</h:id><h:visible>true</h:visible><h:share>false</h:share>"
+           "<h:status>1</h:status><h:delta>false</h:delta>")
+
+RICH = """<?xml version="1.0"?>
+<GPX version="1.1" creator="x">
+ <metadata>
+  <name>Lake</name><desc>d</desc>
+  <author><name>Ann</name><email><id>ann</id><domain>example.org</domain></email></author>
+  <copyright author="Ann"><year>2014</year><license>CC0</license></copyright>
+  <link href="http://a?b&amp;c"><text>site</text><type>text/html</type></link>
+  <time>2014-06-01T12:00:00+02:00</time><keywords>k</keywords>
+  <bounds minlat="1" minlon="2" maxlat="3" maxlon="4"/>
+  <extensions><a>1</a></extensions>
+ </metadata>
+ <wpt lat="47.5" lon="8.25"><ele>402.5</ele><name>first</name><name>a&lt;b &amp; c</name>
+  <sym>Flag</sym><type>T</type><fix>3D</fix><sat>7</sat><hdop>1.5</hdop><dgpsid>12</dgpsid>
+  <magvar>0.5</magvar><geoidheight>48</geoidheight><ageofdgpsdata>2</ageofdgpsdata>
+  <extensions><h:depth>120.5</h:depth><other>o</other></extensions></wpt>
+ <wpt/>
+ <wpt lat="north" lon="8"><extensions><x:depth>99</x:depth></extensions></wpt>
+ <rte><desc>only a description</desc><number>3</number><rtept lat="1" lon="2"/><rtept lat="1.5" lon="2.5"/></rte>
+ <trk><name>Survey</name>
+  <extensions><line xmlns="http://www.topografix.com/GPX/gpx_style/0/2"><color>FF0000</color><opacity>0.5</opacity></line><keep>me</keep></extensions>
+  <TRKSEG>
+   <trkpt lat="47.1" lon="8.1"><time>2014-06-01T12:34:56Z</time><extensions><h:depth>1.23E3</h:depth><h:depth>350</h:depth></extensions></trkpt>
+   <trkpt lat="47.2" lon="8.2"><extensions><h:depth>45.67</h:depth></extensions></trkpt>
+   <extensions><seg>1</seg></extensions>
+  </TRKSEG>
+ </trk>
+ <extensions><doc>x</doc></extensions>
+</GPX>"""
+
+put("fuzz_gpx", "rich.gpx", RICH)
+put("fuzz_gpx", "soundings.gpx", lake_slice("soundings.gpx", 4))
+put("fuzz_gpx", "shoreline.gpx", lake_slice("shoreline.gpx", 3))
+put("fuzz_gpx", "depths.gpx", GPX_HEAD + "<trk><name>T</name><trkseg>"
+    + "".join('<trkpt lat="47.%d" lon="8.%d"><extensions><h:depth>%s</h:depth>%s</extensions></trkpt>'
+              % (i, i, d, MARKERS) for i, d in enumerate(["0.0", "12.5", "1e9", "-3", "nan"]))
+    + "</trkseg><trkseg/></trk></gpx>")
+put("fuzz_gpx", "bad-content.gpx", GPX_HEAD + '<wpt lat="1" lon="2"><sat>300</sat></wpt>'
+    '<trk><trkseg><trkpt lat="1" lon="2"><time>2014-02-30T00:00:00Z</time></trkpt>'
+    '<trkpt lat="3" lon="4"/></trkseg></trk></gpx>')
+put("fuzz_gpx", "utf16.gpx", b"\xff\xfe" + ('<?xml version="1.0" encoding="UTF-16"?>'
+    '<gpx><wpt lat="1" lon="2"><name>\u00e9t\u00e9</name></wpt></gpx>').encode("utf-16-le"))
+put("fuzz_gpx", "latin1.gpx", '<?xml version="1.0" encoding="ISO-8859-1"?>\n'
+    '<gpx><trk><name>S\xe9e</name><trkseg><trkpt lat="1" lon="2"/></trkseg></trk></gpx>'.encode("latin-1"))
+put("fuzz_gpx", "bom-doctype.gpx", "\ufeff<!DOCTYPE gpx [<!ENTITY e 'x'>]><!-- c --><gpx>"
+    "<rte><name>&e;</name><rtept lat='1' lon='2'><time>2014-W22-7T10:00Z</time></rtept></rte>"
+    "<![CDATA[x]]></gpx>")
+put("fuzz_gpx", "not-gpx.gpx", "<kml><Placemark/></kml>")
+put("fuzz_gpx", "broken.gpx", GPX_HEAD + "<trk><trkseg><trkpt lat='1' lon='2'>")
+
+# ---------------------------------------------------------------- KML
+
+put("fuzz_kml", "folder.kml", """<?xml version="1.0"?><kml xmlns="http://www.opengis.net/kml/2.2"><Document>
+  <Folder><name>Shore</name>
+    <Placemark><name>own name</name><LineString><coordinates>
+      8.1,47.1,0 8.2,47.2,0\t8.3,47.3,5
+      8.4,47.4
+    </coordinates></LineString></Placemark>
+    <Placemark><LineString><coordinates>9,48,0</coordinates></LineString></Placemark>
+    <Placemark><Polygon><outerBoundaryIs><LinearRing><coordinates>1,2 3,4 5,6</coordinates>
+    </LinearRing></outerBoundaryIs></Polygon></Placemark>
+    <Placemark><LineString><coordinates>   </coordinates></LineString></Placemark>
+  </Folder></Document></kml>""")
+put("fuzz_kml", "points.kml", """<kml><Placemark><name>Buoy</name><Snippet><![CDATA[a<BR/>b]]></Snippet>
+  <TimeStamp><when>2014-06-01T12:00:00Z</when></TimeStamp>
+  <Point><coordinates> 8.5 , 47.25 </coordinates></Point></Placemark>
+  <Placemark><Point><coordinates>1,2,3,4</coordinates></Point></Placemark>
+  <Placemark><Point><coordinates>12</coordinates></Point></Placemark>
+  <Placemark><name>bad time</name><TimeStamp><when>2014-02-30T00:00:00Z</when></TimeStamp>
+  <Point><coordinates>x,2</coordinates></Point></Placemark></kml>""")
+put("fuzz_kml", "multi.kml", "<kml:kml><Document><Placemark><MultiGeometry><LineString>"
+    "<coordinates>1,2 3,4</coordinates></LineString></MultiGeometry></Placemark>"
+    "<Placemark><name>n</name><Point><coordinates>1e3,-2.5e1,7</coordinates></Point>"
+    "<LineString><coordinates>0,0 1,1</coordinates></LineString></Placemark></Document></kml:kml>")
+put("fuzz_kml", "broken.kml", "<kml><Document><Placemark><LineString><coordinates>1,2 3,4")
+
+# ---------------------------------------------------------------- XML
+
+put("fuzz_xml", "prolog.xml", '<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE a [<!ENTITY x "y">]>'
+    '<!-- before --><a b="1" c=\'2\' d="&amp;&lt;&#65;&#x42;&x;">t&amp;&#10;<e/>'
+    "<![CDATA[<raw>]]><!--in--><f g='\"'>&#0;&#xD800;&bogus</f></a><?pi x?>\n")
+put("fuzz_xml", "nested.xml", "<r>" + "<n>" * 20 + "text" + "</n>" * 20 + "<m/><m/></r>")
+put("fuzz_xml", "utf16be.xml", "<a x='\u00fc'>\U0001F600</a>".encode("utf-16-be"))
+put("fuzz_xml", "utf16le-bom.xml", b"\xff\xfe" + "<a>\u20ac</a>".encode("utf-16-le"))
+put("fuzz_xml", "cp1252.xml", b"<?xml version='1.0' encoding='windows-1252'?><a>\x80\x9f\xe9</a>")
+put("fuzz_xml", "ws.xml", "<a\r\n b='x\ty\r\nz'>\r\n line\r one\n</a >")
+put("fuzz_xml", "two-roots.xml", "<a/><b/>")
+put("fuzz_xml", "path.xml", "<gpx><metadata><name>m</name></metadata><trk><trkseg><trkpt>"
+    "<extensions><h:depth>1</h:depth></extensions></trkpt></trkseg></trk><a><b/><x><b/></x></a></gpx>")
+
+# ---------------------------------------------------------------- date and time
+
+for i, t in enumerate([
+        "2014-06-01T12:34:56Z", "2014-06-01T12:34:56.789+02:00", "20140601T123456Z",
+        "2014-W22-7", "2014W227T10", "2014-152", "2014-06-01 12:34", "2014-06-01T12.5",
+        "2014-06-01T12:30.25-05", "2014-06-01T12:30:15,5Z", "  2014-06-01T00:00:00-0130  ",
+        "0001-01-01T00:00:00+14:00", "9999-12-31T23:59:59.999-14:00", "2014-02-30T00:00:00Z",
+        "2016-02-29", "1899-12-30T00:00:00Z", "2014-06-01T24:00:00Z"]):
+    put("fuzz_datetime", "time%02d" % i, t)
+
+# ---------------------------------------------------------------- numbers
+
+for i, t in enumerate([
+        "0", "-1.5", "1e308", "1E-400", " 42 ", "+7", "-2147483648", "2147483648", "ff",
+        "DEADBEEF", "0.1", "123456789012345678", ".5", "5.", "1.5E20", "-0", "9.99999999999999e14",
+        "4.94065645841247E-324", "1e+5", "12.3456"]):
+    put("fuzz_numtext", "text%02d" % i, t)
+for i, v in enumerate([0.1, -0.0, 1e15, 9.999999999999999e14, 5e-324, 2.2250738585072014e-308,
+                       1.7976931348623157e308, 0.0001, 123456.789012345678, -12.35]):
+    put("fuzz_numtext", "double%02d" % i, struct.pack("<d", v))
+
+# ---------------------------------------------------------------- colour models
+
+put("fuzz_colormodel", "default.cmt", "0% Lime\r\n50% Yellow\r\n100% Blue\r\n")
+put("fuzz_colormodel", "numbers.cmt", "0% $FF0000FF\n25% -16777216\n25% 16843009\n"
+    "75%   navy  \n100 % Red\n%Red\n101% CornFlowerBlue\n-5% Red\n$10% BlancheDalmond\n50%")
+put("fuzz_colormodel", "utf8-bom.cmt", "\ufeff0% Black\r10% Cadetblue\r100% White")
+put("fuzz_colormodel", "utf16.cmt", b"\xff\xfe" + "0% Red\r\n100% Blue\r\n".encode("utf-16-le"))
+put("fuzz_colormodel", "cp1252.cmt", b"0% Red\r\n50% \x80\xe9\r\n2147483647% Blue\r\n")
+
+# ---------------------------------------------------------------- HT track files
+
+
+def ht_file(n, records, name=b"Track", e=853000, north=5920000):
+    header = bytearray(68)
+    header[0], header[1] = 1, 3
+    struct.pack_into(">H", header, 8, n)
+    struct.pack_into(">I", header, 12, 1401624000)
+    struct.pack_into(">ii", header, 16, e, north)
+    struct.pack_into(">ii", header, 24, e + 100, north + 50)
+    header[48:48 + len(name)] = name
+    body = b"".join(struct.pack(">hhH", *r) for r in records)
+    return bytes(header) + body
+
+
+SEP = [(0x7FFF, 0x7FFF, 0), (-0x8000, -0x8000, 0), (0, 0, 0)]
+steps = [(10, 5, 120), (-3, 7, 135), (0, 0, 150)]
+put("fuzz_ht", "two-segments.ht", ht_file(1 + 3 + 3 + 2, steps + SEP + steps[:2]))
+put("fuzz_ht", "one-point.ht", ht_file(1, [], name=b"\xe9t\xe9"))
+put("fuzz_ht", "separator-last.ht", ht_file(4, SEP))
+put("fuzz_ht", "far.ht", ht_file(3, [(32767, -32768, 65535), (-32768, 32767, 1)], e=-2147483647,
+                                 north=2147483500))
+put("fuzz_ht", "full-count.ht", ht_file(21836, steps))
+put("fuzz_ht", "too-many.ht", ht_file(21837, steps))
+put("fuzz_ht", "bad-header.ht", b"\x02\x03" + ht_file(2, steps)[2:])
+
+# ---------------------------------------------------------------- shapefiles
+
+
+def shp_header(shape_type, total_bytes):
+    h = struct.pack(">i5i", 9994, 0, 0, 0, 0, 0)
+    h += struct.pack(">i", total_bytes // 2)
+    h += struct.pack("<ii", 1000, shape_type)
+    h += struct.pack("<8d", 7.0, 46.0, 8.0, 47.0, 0, 0, 0, 0)
+    return h
+
+
+def shp(shape_type, contents):
+    body = b""
+    for i, c in enumerate(contents, 1):
+        body += struct.pack(">ii", i, len(c) // 2) + c
+    return shp_header(shape_type, 100 + len(body)) + body
+
+
+def poly(shape_type, parts, points):
+    c = struct.pack("<i4d", shape_type, 7.0, 46.0, 8.0, 47.0)
+    c += struct.pack("<ii", len(parts), len(points))
+    c += b"".join(struct.pack("<i", p) for p in parts)
+    c += b"".join(struct.pack("<dd", x, y) for x, y in points)
+    return c
+
+
+def dbf(fields, records, deleted=()):
+    header_size = 32 + 32 * len(fields) + 1
+    record_size = 1 + sum(length for _, _, length, _ in fields)
+    h = struct.pack("<BBBBIHH", 3, 114, 6, 1, len(records), header_size, record_size) + bytes(20)
+    for name, kind, length, decimals in fields:
+        h += name.ljust(11, b"\0") + kind + bytes(4) + bytes([length, decimals]) + bytes(14)
+    h += b"\r"
+    for i, rec in enumerate(records):
+        h += (b"*" if i in deleted else b" ") + b"".join(
+            v.ljust(f[2])[:f[2]] for v, f in zip(rec, fields))
+    return h + b"\x1a"
+
+
+def pair(a, b):
+    return struct.pack("<I", len(a)) + a + b
+
+
+lines = shp(3, [poly(3, [0, 2], [(7.1, 46.1), (7.2, 46.2), (7.3, 46.3), (7.4, 46.4)]),
+                poly(3, [0], [(7.5, 46.5), (7.6, 46.6)]),
+                struct.pack("<i", 0)])
+table = dbf([(b"DEPTH", b"N", 8, 2), (b"NAME", b"C", 10, 0)],
+            [[b"12.5", b"a"], [b"-3", b"\xe9"], [b"x", b"gone"]], deleted={2})
+put("fuzz_shapefile", "polylines", pair(lines, table))
+put("fuzz_shapefile", "polygon", pair(shp(5, [poly(5, [0], [(0, 0), (1, 0), (1, 1), (0, 0)])]),
+                                      dbf([(b"D", b"N", 3, 0)], [[b"7"]])))
+put("fuzz_shapefile", "points", pair(shp(1, [struct.pack("<idd", 1, 7.5, 46.5),
+                                             struct.pack("<i", 0)]),
+                                     dbf([(b"ID", b"N", 2, 0)], [[b"1"], [b"2"]])))
+utm = shp(3, [poly(3, [0], [(385000.0, 5200000.0), (386000.0, 5201000.0)])])
+put("fuzz_shapefile", "utm", pair(utm, dbf([(b"Z", b"F", 5, 1)], [[b"1e400"]])))
+put("fuzz_shapefile", "short-table", pair(lines, dbf([(b"A", b"C", 4, 0)], [[b"x"]])[:40]))
+put("fuzz_shapefile", "no-fields", pair(shp(3, []), b"\x03\x72\x06\x01" + struct.pack("<IHH", 5, 33, 1)
+                                        + bytes(20) + b"\r    "))
+put("fuzz_shapefile", "multipatch", pair(shp(31, [struct.pack("<i", 31) + bytes(40)]), b""))
+
+if __name__ == "__main__":
+    total = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(CORPUS) for f in fs)
+    print("corpus: %d bytes" % total, file=sys.stderr)
