@@ -196,6 +196,10 @@ class TForm1 : public QMainWindow {
     depth::TStripeJob job_;
     std::atomic<bool> cancelRun_{false};
     int workersAlive_ = 0;
+    // Each worker adds one (release) as its last act and this thread reads it (acquire)
+    // before it touches what the worker read: an ordering our own code states, since
+    // Qt's hand-over of the finished signal happens in code the thread checker cannot see.
+    std::atomic<int> stripesEnded_{0};
 };
 
 } // namespace app

@@ -134,9 +134,11 @@ void TForm1::StartStripe(depth::TStripe stripe) {
             depth::ComputeStripe(job_, stripe, step);
         } catch (const RunCancelled &) {
         }
+        stripesEnded_.fetch_add(1, std::memory_order_release);
     });
     ++workersAlive_;
     connect(worker, &QThread::finished, this, [this, worker] {
+        (void)stripesEnded_.load(std::memory_order_acquire);
         worker->deleteLater();
         --workersAlive_;
         InterpolationThreadDone();
