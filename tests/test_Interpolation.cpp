@@ -65,7 +65,10 @@ TEST(ShepardInterp, IndexGivesTheBitsOfTheLinearScan) {
         std::uniform_real_distribution<float> u(8.0f, 8.1f), v(47.0f, 47.07f);
         const int n = 300 + round * 150;
         for (int i = 0; i < n; ++i) {
-            if (round % 2 == 1 && i % 3 == 0 && !pts.empty()) { // clusters and duplicates
+            if (round % 4 == 2) { // survey lines: runs of consecutive samples side by side
+                const int line = i / 50;
+                pts.push_back({8.0f + 0.002f * static_cast<float>(i % 50), 47.0f + 0.003f * static_cast<float>(line)});
+            } else if (round % 2 == 1 && i % 3 == 0 && !pts.empty()) { // clusters and duplicates
                 TPointF q = pts[rng() % pts.size()];
                 pts.push_back({q.x + (i % 2) * 1e-6f, q.y});
             } else {
@@ -92,6 +95,20 @@ TEST(ShepardInterp, IndexGivesTheBitsOfTheLinearScan) {
                     << "round " << round << " p " << p << " at " << q.x << "," << q.y;
         }
     }
+}
+
+// Distances whose squares, summed in doubles, land exactly on the square of the half-way
+// point between two floats, while the exact distance lies just beside it: a distance
+// worked out in doubles alone rounds the other way.
+TEST(ShepardInterp, IndexRoundsDistancesAtFloatBoundariesLikeTheScan) {
+    const TPointList pts{{0.0f, 0.0f}, {3.0f, 0.0f}};
+    const TValueList vals{0.0f, 1.0e6f}; // so that the first weight shows in the result
+    TShepardInterp indexed(pts, vals, 5.0f, 5.0f, 0.5f);
+    TShepardInterp linear(pts, vals, 5.0f, 5.0f, 0.5f, nullptr, TShepardInterp::Scan::Linear);
+    const TPointF queries[] = {{0x1.0000e4p+0f, 0x1.6a0a88p-12f}, {0x1.000106p+0f, 0x1.6a0aap-12f},
+                               {0x1.0001fcp+0f, 0x1.6a0b4ep-12f}, {0x1.00021ep+0f, 0x1.6a0b66p-12f}};
+    for (const TPointF &q : queries)
+        EXPECT_EQ(Bits(indexed.interp(q.x, q.y)), Bits(linear.interp(q.x, q.y))) << q.x << "," << q.y;
 }
 
 TEST(Stripes, BoundsAndScheduling) {

@@ -1,6 +1,7 @@
 #include "depth/ShepardInterp.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -11,6 +12,10 @@ namespace {
 // exact distance is a hair beyond the radius can still count.
 constexpr double kRadiusMargin = 1.0 + 1e-5;
 constexpr std::int64_t kMaxBuckets = 1 << 22;
+// The double distance is within 2^-51 of the exact one and the extended one within 2^-62;
+// when every value within 2^-46 of it rounds to the same float, so do both.
+constexpr double kDistanceSlack = 1.0 / (1ull << 46);
+std::atomic<std::uint64_t> nextId{1};
 } // namespace
 
 TShepardInterp::TShepardInterp(const TPointList &coord, const TValueList &value, float p,
@@ -26,6 +31,7 @@ TShepardInterp::TShepardInterp(const TPointList &coord, const TValueList &value,
     }
     if (p == std::floor(p) && p >= 1 && p <= 64)
         power_ = static_cast<int>(p);
+    id_ = nextId.fetch_add(1, std::memory_order_relaxed);
     indexed_ = scan == Scan::Indexed && n > 0 && std::isfinite(maxR) && maxR > 0;
     if (indexed_) {
         far_.Build(pts, std::max<double>(maxR / 3.0, 1e-9));
@@ -70,6 +76,17 @@ void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize) {
         if (bucketOf[i] >= 0)
             items[static_cast<std::size_t>(fill[static_cast<std::size_t>(bucketOf[i])]++)] = {
                 static_cast<std::int32_t>(i), p[i]};
+    spanStart.assign(start.size(), 0);
+    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+        for (std::int32_t k = start[b]; k < start[b + 1]; ++k) {
+            const std::int32_t i = items[static_cast<std::size_t>(k)].i;
+            if (k > start[b] && spans.back().hi == i)
+                ++spans.back().hi;
+            else
+                spans.push_back({i, i + 1});
+        }
+        spanStart[b + 1] = static_cast<std::int32_t>(spans.size());
+    }
 }
 
 bool TShepardInterp::BucketGrid::Range(double x, double y, double r, std::int64_t &c0,
@@ -99,15 +116,64 @@ float TShepardInterp::Distance(float xcoord, float ycoord, TPointF q) {
     return static_cast<float>(std::sqrt(dx * dx + dy * dy));
 }
 
-// d^-p in 64 bits: with the hard end of the style slider 32-bit weights overflow.
-double TShepardInterp::Weight(float d) const {
+// The same float as Distance for the squared distance d2 worked out in doubles, without
+// extended arithmetic unless the double result lies too near a float rounding boundary.
+inline float TShepardInterp::FastDistance(float xcoord, float ycoord, TPointF q, double d2) {
+    const double d = std::sqrt(d2);
+    const float below = static_cast<float>(d - d * kDistanceSlack);
+    const float above = static_cast<float>(d + d * kDistanceSlack);
+    return below == above ? below : Distance(xcoord, ycoord, q);
+}
+
+const std::vector<TShepardInterp::BucketGrid::Span> &
+TShepardInterp::WindowSpans(std::int64_t c0, std::int64_t c1, std::int64_t r0,
+                            std::int64_t r1) const {
+    // Neighbouring cells of a column mostly share their window, so each worker keeps the
+    // merged list of the window it used last.
+    struct Cache {
+        std::uint64_t owner = 0;
+        std::int64_t c0 = -1, c1 = -1, r0 = -1, r1 = -1;
+        std::vector<BucketGrid::Span> spans;
+    };
+    thread_local Cache cache;
+    if (cache.owner == id_ && cache.c0 == c0 && cache.c1 == c1 && cache.r0 == r0 && cache.r1 == r1)
+        return cache.spans;
+    cache.owner = id_, cache.c0 = c0, cache.c1 = c1, cache.r0 = r0, cache.r1 = r1;
+    cache.spans.clear();
+    for (std::int64_t r = r0; r <= r1; ++r) {
+        const std::size_t b0 = static_cast<std::size_t>(r * far_.cols + c0);
+        const std::size_t b1 = static_cast<std::size_t>(r * far_.cols + c1);
+        cache.spans.insert(cache.spans.end(), far_.spans.begin() + far_.spanStart[b0],
+                           far_.spans.begin() + far_.spanStart[b1 + 1]);
+    }
+    // Spans of different buckets never overlap: ordered by their start they give every
+    // sample of the window in ascending index order.
+    std::sort(cache.spans.begin(), cache.spans.end(),
+              [](const BucketGrid::Span &a, const BucketGrid::Span &b) { return a.lo < b.lo; });
+    return cache.spans;
+}
+
+// d^-p in 64 bits: with the hard end of the style slider 32-bit weights overflow. The
+// product runs left to right whatever the power, so the unrolled forms give the same bits.
+inline double TShepardInterp::Weight(float d) const {
+    const double x = d;
+    switch (power_) {
+    case 2: return 1.0 / (x * x);
+    case 3: return 1.0 / (x * x * x);
+    case 4: return 1.0 / (x * x * x * x);
+    case 5: return 1.0 / (x * x * x * x * x);
+    case 6: return 1.0 / (x * x * x * x * x * x);
+    case 7: return 1.0 / (x * x * x * x * x * x * x);
+    case 8: return 1.0 / (x * x * x * x * x * x * x * x);
+    default: break;
+    }
     if (power_ > 0) {
         double dp = 1;
         for (int k = 0; k < power_; ++k)
-            dp *= d;
+            dp *= x;
         return 1.0 / dp;
     }
-    return std::pow(static_cast<double>(d), static_cast<double>(pneg));
+    return std::pow(x, static_cast<double>(pneg));
 }
 
 float TShepardInterp::interpLinear(float xcoord, float ycoord) const {
@@ -152,48 +218,27 @@ float TShepardInterp::interp(float xcoord, float ycoord) const {
     }
     if (!far_.Range(xcoord, ycoord, maxR * kRadiusMargin, c0, c1, r0, r1))
         return 0.0f;
-    // Every bucket's samples within maxR, each run ascending; a merge of the runs gives
-    // them in array order, the order in which the linear scan adds them up.
-    struct Run {
-        std::uint32_t begin, end;
-    };
-    thread_local std::vector<std::pair<std::int32_t, float>> within;
-    thread_local std::vector<Run> runs;
-    within.clear();
-    runs.clear();
+    // The window's samples in ascending index order, the order in which the linear scan
+    // adds them up.
     const double reach = static_cast<double>(maxR) * kRadiusMargin, reach2 = reach * reach;
-    for (std::int64_t r = r0; r <= r1; ++r)
-        for (std::int64_t c = c0; c <= c1; ++c) {
-            const std::size_t b = static_cast<std::size_t>(r * far_.cols + c);
-            const auto begin = static_cast<std::uint32_t>(within.size());
-            for (std::int32_t k = far_.start[b]; k < far_.start[b + 1]; ++k) {
-                const auto &item = far_.items[static_cast<std::size_t>(k)];
-                const std::int32_t i = item.i;
-                if (i >= n)
-                    continue;
-                const double dx = static_cast<double>(xcoord) - item.p.x, dy = static_cast<double>(ycoord) - item.p.y;
-                if (dx * dx + dy * dy > reach2)
-                    continue; // surely beyond maxR: no need for the exact distance
-                const float d = Distance(xcoord, ycoord, item.p);
-                if (!(d > maxR))
-                    within.push_back({i, d});
-            }
-            if (within.size() > begin)
-                runs.push_back({begin, static_cast<std::uint32_t>(within.size())});
-        }
+    const double x = xcoord, y = ycoord;
     double W = 0, S = 0;
-    auto add = [&](std::int32_t i, float d) {
-        const double w = Weight(d);
-        W += w;
-        S += w * vals[static_cast<std::size_t>(i)];
-    };
-    // Runs come bucket by bucket; sorted by index they give the linear scan's order.
-    std::sort(within.begin(), within.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &[i, d] : within) {
-        if (d < minR) // only when the near grid is unusable (minR not positive and finite)
-            return vals[static_cast<std::size_t>(i)];
-        add(i, d);
+    for (const BucketGrid::Span &span : WindowSpans(c0, c1, r0, r1)) {
+        const std::int32_t hi = std::min(span.hi, n);
+        for (std::int32_t i = span.lo; i < hi; ++i) {
+            const TPointF q = pts[static_cast<std::size_t>(i)];
+            const double dx = x - q.x, dy = y - q.y, d2 = dx * dx + dy * dy;
+            if (d2 > reach2)
+                continue; // surely beyond maxR: no need for the exact distance
+            const float d = FastDistance(xcoord, ycoord, q, d2);
+            if (d > maxR)
+                continue;
+            if (d < minR) // only when the near grid is unusable (minR not positive and finite)
+                return vals[static_cast<std::size_t>(i)];
+            const double w = Weight(d);
+            W += w;
+            S += w * vals[static_cast<std::size_t>(i)];
+        }
     }
     return W == 0 ? 0.0f : static_cast<float>(S / W);
 }

@@ -45,8 +45,15 @@ class TShepardInterp {
             std::int32_t i; // sample index
             TPointF p;      // its position, kept here so that a scan reads memory in order
         };
+        // Consecutive sample indexes [lo, hi) that fall into one bucket: samples along a
+        // track come in runs, so a bucket holds few spans however many samples it has.
+        struct Span {
+            std::int32_t lo, hi;
+        };
         std::vector<std::int32_t> start; // cols * rows + 1 offsets into `items`
         std::vector<Item> items;
+        std::vector<std::int32_t> spanStart; // cols * rows + 1 offsets into `spans`
+        std::vector<Span> spans;
         bool Empty() const { return items.empty(); }
         void Build(const TPointList &pts, double cellSize);
         // Bucket ranges covering [x - r, x + r] x [y - r, y + r], clamped to the grid.
@@ -56,13 +63,18 @@ class TShepardInterp {
 
     float Distance(float xcoord, float ycoord, std::int32_t i) const;
     static float Distance(float xcoord, float ycoord, TPointF q);
+    static float FastDistance(float xcoord, float ycoord, TPointF q, double d2);
+    // The spans of the buckets of one window, merged into ascending index order.
+    const std::vector<BucketGrid::Span> &WindowSpans(std::int64_t c0, std::int64_t c1,
+                                                     std::int64_t r0, std::int64_t r1) const;
     double Weight(float d) const;
 
     const TPointList &pts;
     const TValueList &vals;
     int power_ = 0;           // p as a whole number when it is one, else 0
     bool indexed_ = false;
-    BucketGrid near_, far_;   // buckets of about minR and about maxR / 2
+    BucketGrid near_, far_;   // buckets of about minR and about maxR / 3
+    std::uint64_t id_ = 0;    // tells this object's cached windows from an earlier one's
 };
 
 } // namespace depth

@@ -12,9 +12,22 @@ struct Interval {
     double lo, hi;
 };
 
+// One segment a-b of the band with what every row needs of it, worked out once.
+struct Capsule {
+    QPointF a, b;
+    double r, len, ux, uy;
+    Capsule(QPointF a_, QPointF b_, double r_) : a(a_), b(b_), r(r_) {
+        const double dx = b.x() - a.x(), dy = b.y() - a.y();
+        len = std::hypot(dx, dy);
+        ux = len > 0 ? dx / len : 0, uy = len > 0 ? dy / len : 0;
+    }
+};
+
 // The x interval where the row line y = yc meets the capsule of radius r around a-b
 // (a convex set, so the meeting is one interval, the union of the discs' and the strip's).
-bool CapsuleRow(QPointF a, QPointF b, double r, double yc, Interval &out) {
+bool CapsuleRow(const Capsule &k, double yc, Interval &out) {
+    const QPointF a = k.a, b = k.b;
+    const double r = k.r;
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
     for (QPointF c : {a, b}) {
         double dy = yc - c.y();
@@ -24,11 +37,10 @@ bool CapsuleRow(QPointF a, QPointF b, double r, double yc, Interval &out) {
             hi = std::max(hi, c.x() + half);
         }
     }
-    const double dx = b.x() - a.x(), dy = b.y() - a.y(), len = std::hypot(dx, dy);
-    if (len > 0) {
+    if (k.len > 0) {
         // Points p = (x, yc) with 0 <= t <= 1 (projection) and |distance| <= r: each
         // condition is linear in x, so the strip meets the row in one interval.
-        const double ux = dx / len, uy = dy / len;
+        const double ux = k.ux, uy = k.uy, len = k.len;
         double xlo = -std::numeric_limits<double>::infinity(), xhi = -xlo;
         auto slab = [&](double coefX, double constant, double min, double max) {
             // min <= coefX * x + constant <= max
@@ -56,6 +68,21 @@ bool CapsuleRow(QPointF a, QPointF b, double r, double yc, Interval &out) {
     return true;
 }
 
+// Adds iv to a row. Neighbouring segments of a track meet a row in overlapping intervals,
+// so one that overlaps the last is merged into it: the union stays the same and a dense
+// track leaves a handful of intervals per row instead of one per segment.
+void AddToRow(std::vector<Interval> &row, Interval iv) {
+    if (!row.empty()) {
+        Interval &last = row.back();
+        if (iv.lo <= last.hi && last.lo <= iv.hi) {
+            last.lo = std::min(last.lo, iv.lo);
+            last.hi = std::max(last.hi, iv.hi);
+            return;
+        }
+    }
+    row.push_back(iv);
+}
+
 } // namespace
 
 void DrawRoundBand(QImage &image, const std::vector<QPointF> &line, double width,
@@ -79,10 +106,11 @@ void DrawRoundBand(QImage &image, const std::vector<QPointF> &line, double width
             continue;
         const int from = std::max(y0, static_cast<int>(std::ceil(std::min(a.y(), b.y()) - r - 0.5)));
         const int to = std::min(y1, static_cast<int>(std::floor(std::max(a.y(), b.y()) + r - 0.5)));
+        const Capsule capsule(a, b, r);
         Interval iv{};
         for (int y = from; y <= to; ++y)
-            if (CapsuleRow(a, b, r, y + 0.5, iv))
-                rows[static_cast<std::size_t>(y - y0)].push_back(iv);
+            if (CapsuleRow(capsule, y + 0.5, iv))
+                AddToRow(rows[static_cast<std::size_t>(y - y0)], iv);
     }
     for (int y = y0; y <= y1; ++y) {
         auto &ivs = rows[static_cast<std::size_t>(y - y0)];
