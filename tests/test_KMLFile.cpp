@@ -68,6 +68,23 @@ TEST(KMLFile, PointPlacemarks) {
     EXPECT_EQ(r.log[0].rfind("ImportKML: bad time: ", 0), 0u);
 }
 
+// Some producers qualify every element with a prefix of the KML namespace.
+TEST(KMLFile, PrefixedElementsReadAsPlainOnes) {
+    Read r(R"(<?xml version="1.0"?><kml:kml xmlns:kml="http://earth.google.com/kml/2.1">
+      <kml:Folder><kml:name>Shore</kml:name><kml:Placemark><kml:LineString>
+        <kml:coordinates>8.1,47.1 8.2,47.2</kml:coordinates></kml:LineString></kml:Placemark>
+      </kml:Folder>
+      <kml:Placemark><kml:name>Buoy</kml:name><kml:Point><kml:coordinates>2,49,0</kml:coordinates>
+      </kml:Point></kml:Placemark></kml:kml>)");
+    ASSERT_TRUE(r.loaded);
+    ASSERT_EQ(r.doc.trk.Count(), 1);
+    EXPECT_EQ(r.doc.trk[0]->name, "Shore");
+    EXPECT_EQ(r.doc.trk[0]->First()->Count(), 2);
+    ASSERT_EQ(r.doc.wpt.Count(), 1);
+    EXPECT_EQ(r.doc.wpt[0]->name, "Buoy");
+    EXPECT_EQ(r.doc.wpt[0]->Latitude, 49);
+}
+
 TEST(KMLFile, LongRunsWithoutCommasTakeLinearTime) {
     // A million tuples without a comma before two real ones: a search for a comma from
     // every tuple would take far longer than the bound.

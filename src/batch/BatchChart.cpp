@@ -185,11 +185,13 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             written.push_back(*o.contours);
         }
         if (o.htDir) {
-            ::mkdir(o.htDir->c_str(), 0777);
+            const bool created = ::mkdir(o.htDir->c_str(), 0777) == 0;
             depth::THTFolderResult ht = depth::SaveHTFilesToFolder(IsoData, *o.htDir, o.trackName,
                                                                    true, nullptr, p.dialogs);
             for (const std::string &f : ht.Written)
                 written.push_back(f);
+            if (created && ht.Written.empty())
+                ::rmdir(o.htDir->c_str()); // a folder made for files that never came
             if (!ht.NotWritten.empty())
                 throw std::runtime_error("HT files not written: " + ht.NotWritten.front());
         }

@@ -54,41 +54,42 @@ void TKMLFile::ImportKMLText(std::string_view bytes) {
         return;
     }
     xml::Node root = tree.Root();
-    if (support::LowerAscii(root.Name()) != "kml") {
+    if (!xml::IsNamed(root, "*:kml")) {
         AddLog("File not loaded");
         return;
     }
+    // Names are matched under any prefix: some producers write "<kml:Placemark>".
     // The whole kml element is searched, so a placemark straight under it counts too.
-    for (xml::Node placemark : xml::SelectNodes(root, ".//Placemark")) {
-        if (xml::HasChild(placemark, "Point"))
+    for (xml::Node placemark : xml::SelectNodes(root, ".//*:Placemark")) {
+        if (xml::HasChild(placemark, "*:Point"))
             ReadPointPlacemark(placemark);
-        else if (xml::HasChild(placemark, "LineString"))
+        else if (xml::HasChild(placemark, "*:LineString"))
             ReadLineStringPlacemark(placemark);
     }
     Loaded = true;
 }
 
 void TKMLFile::ReadPointPlacemark(xml::Node placemark) {
-    std::string coordinates = GetLastNodeText(placemark, "Point/coordinates");
+    std::string coordinates = GetLastNodeText(placemark, "*:Point/*:coordinates");
     if (coordinates.find(',') == std::string::npos)
         return;
     auto w = std::make_unique<model::TGPXwpt>();
     SplitCoordinates(coordinates, w->Longitude, w->Latitude, w->Altitude);
-    w->name = GetLastNodeText(placemark, "name");
+    w->name = GetLastNodeText(placemark, "*:name");
     try {
-        w->DateTime = ISO8601ToDateTime(GetLastNodeText(placemark, "TimeStamp/when"));
+        w->DateTime = ISO8601ToDateTime(GetLastNodeText(placemark, "*:TimeStamp/*:when"));
     } catch (const support::DateTimeError &e) {
         AddLog("ImportKML: " + w->name + ": " + e.what());
     }
-    w->desc = ReplaceBreaks(GetLastNodeText(placemark, "Snippet"));
+    w->desc = ReplaceBreaks(GetLastNodeText(placemark, "*:Snippet"));
     GPXd->wpt.Add(std::move(w));
     GPXd->wpt.filled = true;
 }
 
 void TKMLFile::ReadLineStringPlacemark(xml::Node placemark) {
-    std::string text = GetLastNodeText(placemark, "LineString/coordinates") + " ";
+    std::string text = GetLastNodeText(placemark, "*:LineString/*:coordinates") + " ";
     auto track = std::make_unique<model::TGPXtrk>();
-    track->name = GetLastNodeText(placemark, "../name");
+    track->name = GetLastNodeText(placemark, "../*:name");
     auto segment = std::make_unique<model::TGPXtrkseg>();
     // Tuples are separated by any run of white space (producers put one per line, too).
     // It goes on while a comma is left. The last comma is found once: a search per tuple

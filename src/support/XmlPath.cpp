@@ -28,8 +28,17 @@ template <class Visit> void ForEachDescendantOrSelf(Node start, Visit visit) {
     }
 }
 
+// "*:name" matches name under any prefix or none (documents that write "<kml:Placemark>").
 bool Matches(Node n, std::string_view name) {
-    return name == "*" || support::EqualsNoCase(n.Name(), name);
+    if (name == "*")
+        return true;
+    if (name.substr(0, 2) == "*:") {
+        std::string_view local = n.Name();
+        if (std::size_t colon = local.find(':'); colon != std::string_view::npos)
+            local.remove_prefix(colon + 1);
+        return support::EqualsNoCase(local, name.substr(2));
+    }
+    return support::EqualsNoCase(n.Name(), name);
 }
 
 } // namespace
@@ -130,6 +139,10 @@ Node SelectLast(Node context, std::string_view path) {
 std::string LastNodeText(Node context, std::string_view path) {
     Node n = SelectLast(context, path);
     return n ? n.TextContent() : std::string();
+}
+
+bool IsNamed(Node n, std::string_view name) {
+    return n && Matches(n, name);
 }
 
 bool HasChild(Node context, std::string_view name) {
