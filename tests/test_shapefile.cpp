@@ -245,9 +245,15 @@ TEST(ShapefileSHP, NullEmptyAndLongRecordsDoNotThrowLaterRecordsOutOfStep) {
     l.shp.ReadSHP(b.Build());
     EXPECT_TRUE(l.dialogs.shown.empty());
     EXPECT_TRUE(Logged(l, "Loaded 3  Polylines"));
-    ASSERT_EQ(l.shp.PolyLinien.size(), 3u);
-    EXPECT_EQ(Xs(l.shp.PolyLinien[1]), (std::vector<double>{3, 4}));
-    EXPECT_EQ(Xs(l.shp.PolyLinien[2]), (std::vector<double>{5, 6}));
+    // The Null and the empty record keep their places, so entry i is still record i + 1.
+    ASSERT_EQ(l.shp.PolyLinien.size(), 5u);
+    EXPECT_TRUE(l.shp.PolyLinien[1].Null && l.shp.PolyLinien[2].Null);
+    EXPECT_TRUE(l.shp.PolyLinien[1].Points.empty());
+    EXPECT_EQ(Xs(l.shp.PolyLinien[3]), (std::vector<double>{3, 4}));
+    EXPECT_EQ(Xs(l.shp.PolyLinien[4]), (std::vector<double>{5, 6}));
+    model::TGPX lines;
+    l.shp.MakeGPX(&lines); // and make no segment
+    EXPECT_EQ(lines.trk[0]->Count(), 3);
 
     ShpBuilder points(1);
     points.Record(7, ShpBuilder::PointContent(1, 10, 20))
@@ -606,6 +612,17 @@ TEST(ShapefileImport, OkWritesRoundedAbsoluteDepths) {
     TShapefile none = WithPolylines(noneDialogs, 2, {"1", "2"});
     EXPECT_TRUE(formats::JoinDBFOK(none, -1, "1", noneDialogs));
     EXPECT_EQ(none.PolyLinien[1].Depth, 0);
+}
+
+// Contour files often hold Null records; the table has a row for each of them.
+TEST(ShapefileImport, NullRecordsKeepTheTableInStep) {
+    ScriptedDialogs dialogs;
+    TShapefile shp = WithPolylines(dialogs, 3, {"120", "", "350"});
+    shp.PolyLinien[1].Null = true;
+    EXPECT_TRUE(formats::JoinDBFOK(shp, 1, "1", dialogs)); // the empty value is not read
+    EXPECT_EQ(shp.PolyLinien[0].Depth, 120);
+    EXPECT_EQ(shp.PolyLinien[2].Depth, 350);
+    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST(ShapefileImport, OkRefusesMismatchesAndStopsAtBadValues) {

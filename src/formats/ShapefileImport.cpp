@@ -131,6 +131,8 @@ bool JoinDBFOK(TShapefile &SHP, int SelectedField, std::string_view multiplierTe
         return false;
     }
     for (std::size_t i = 0; i < SHP.PolyLinien.size(); ++i) {
+        if (SHP.PolyLinien[i].Null)
+            continue; // no shape to give a depth
         double depth = ScaledDepth(field.Data[i], i, multiplierText);
         try {
             SHP.PolyLinien[i].Depth = support::Round32(depth);

@@ -193,15 +193,16 @@ void TShapefile::ReadSHP(std::string_view bytes) {
             ByteReader content = in.Sub(static_cast<std::size_t>(contentBytes));
 
             if (poly) {
-                if (content.AtEnd())
-                    continue; // empty record
+                if (recordNumber == 0 && content.AtEnd())
+                    continue; // zero padding after the last record, not a record
                 PLHead = {};
-                if (content.Remaining() >= 4) {
+                if (content.Remaining() >= 4)
                     PLHead.Shapetype = content.I32LE();
-                    if (PLHead.Shapetype == kShapeNull)
-                        continue;
-                }
                 PolyLinien.emplace_back();
+                if (PLHead.Shapetype == kShapeNull) {
+                    PolyLinien.back().Null = true; // a Null record, or one without content
+                    continue;
+                }
                 PLHead.Box.Xmin = content.F64LE();
                 PLHead.Box.Ymin = content.F64LE();
                 PLHead.Box.Xmax = content.F64LE();
@@ -249,7 +250,9 @@ void TShapefile::ReadSHP(std::string_view bytes) {
         dialogs_.Error("Error while reading element at " + std::to_string(recordNumber));
         return;
     }
-    Log("Loaded " + std::to_string(PolyLinien.size()) + "  Polylines");
+    const auto shapes = std::count_if(PolyLinien.begin(), PolyLinien.end(),
+                                      [](const TPolyLine &l) { return !l.Null; });
+    Log("Loaded " + std::to_string(shapes) + "  Polylines");
 }
 
 void TShapefile::ReadDBF(std::string_view bytes) {
@@ -325,6 +328,8 @@ void TShapefile::MakeGPX(model::TGPX *GPX) const {
     auto track = std::make_unique<model::TGPXtrk>();
     track->name = std::filesystem::path(Filename_SHP).filename().string();
     for (const TPolyLine &line : PolyLinien) {
+        if (line.Null)
+            continue;
         auto segment = std::make_unique<model::TGPXtrkseg>();
         for (const TPunktXY &p : line.Points) {
             auto point = std::make_unique<model::TGPXwpt>();

@@ -84,6 +84,9 @@ struct TPolyLine {
     std::vector<std::int32_t> Parts; // index of the first point of each part, as stored
     std::vector<TPunktXY> Points;
     std::int32_t Depth = 0; // centimetres; set by the depth column dialog
+    // A Null or empty record: kept without points so that entry i stays record i + 1 and
+    // lines up with the table's values; it makes no segment.
+    bool Null = false;
 };
 
 struct TDBFDatabaseFields {
