@@ -41,11 +41,15 @@ struct Run : ::testing::Test {
     void TearDown() override { fs::remove_all(dir); }
     void Interpolate() {
         form.btnInterpolateClick();
+        // The thread slider marks the worker chains alive: all of them at the start,
+        // none once the run is over.
+        EXPECT_EQ(form.tbInterpolateThrds->SelEnd(), form.tbInterpolateThrds->value());
         QElapsedTimer timer;
         timer.start();
         while (form.Interpolating() && timer.elapsed() < 60000)
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         ASSERT_FALSE(form.Interpolating());
+        EXPECT_EQ(form.tbInterpolateThrds->SelEnd(), 0);
     }
     std::string P(const std::string &name) const { return (dir / name).string(); }
 };

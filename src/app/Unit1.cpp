@@ -286,7 +286,7 @@ void TForm1::BuildInterpolatorPage() {
     btnInterpolate = Button("btnInterpolate", "Start Interpolator",
                             "Start the interpolation process with the parameters set below.");
     lblInterpolateThrds = Label("lblInterpolateThrds");
-    tbInterpolateThrds = Named(new QSlider(Qt::Horizontal), "tbInterpolateThrds",
+    tbInterpolateThrds = Named(new TSelectionSlider, "tbInterpolateThrds",
                                "Number of CPU cores the mapping process will use.");
     tbInterpolateThrds->setRange(1, 1);
     auto *line = new QFrame;

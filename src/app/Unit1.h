@@ -5,6 +5,7 @@
 
 #include "app/ImageView.h"
 #include "app/QtDialogs.h"
+#include "app/SelectionSlider.h"
 #include "depth/ColorModel.h"
 #include "depth/Grid.h"
 #include "depth/ShepardInterp.h"
@@ -80,7 +81,8 @@ class TForm1 : public QMainWindow {
 
     QPushButton *btnInterpolate, *btnInterpolSaveBMP, *btnActionISOChart;
     QLabel *lblInterpolateThrds, *lblInterpolateStyle, *lblInterpolationWidth, *lblDontCareRadius;
-    QSlider *tbInterpolateThrds, *tbInterpolatorStyle;
+    TSelectionSlider *tbInterpolateThrds;
+    QSlider *tbInterpolatorStyle;
     QSpinBox *udInterpolationWidth, *udDontCareRadius, *udSmoothingRuns;
     QLabel *lblMaxDepth1, *lblMapSize1, *lblImageSize1, *lblResolution1, *lblNumPoints1;
     TImageView *InterpolatedImage;

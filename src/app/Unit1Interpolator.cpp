@@ -117,6 +117,7 @@ void TForm1::btnInterpolateClick() {
         [this](const std::string &l) { Log(l); });
     for (depth::TStripe s : scheduler_->Start())
         StartStripe(s);
+    tbInterpolateThrds->SetSelEnd(scheduler_->ThreadsRunning);
 }
 
 // A worker computes one stripe and ends; its completion reaches this thread through the
@@ -156,6 +157,7 @@ void TForm1::InterpolationThreadDone() {
     }
     if (std::optional<depth::TStripe> next = scheduler_->Done())
         StartStripe(*next);
+    tbInterpolateThrds->SetSelEnd(scheduler_->ThreadsRunning);
     if (scheduler_->Finished())
         FinishInterpolation();
 }
