@@ -34,13 +34,13 @@ TShepardInterp::TShepardInterp(const TPointList &coord, const TValueList &value,
     id_ = nextId.fetch_add(1, std::memory_order_relaxed);
     indexed_ = scan == Scan::Indexed && n > 0 && std::isfinite(maxR) && maxR > 0;
     if (indexed_) {
-        far_.Build(pts, std::max<double>(maxR / 3.0, 1e-9));
+        far_.Build(pts, std::max<double>(maxR / 3.0, 1e-9), true);
         if (minR > 0 && std::isfinite(minR))
-            near_.Build(pts, std::max<double>(minR * kRadiusMargin, 1e-9));
+            near_.Build(pts, std::max<double>(minR * kRadiusMargin, 1e-9), false);
     }
 }
 
-void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize) {
+void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize, bool withSpans) {
     double minX = std::numeric_limits<double>::infinity(), minY = minX;
     double maxX = -minX, maxY = -minX;
     for (const TPointF &q : p)
@@ -76,6 +76,8 @@ void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize) {
         if (bucketOf[i] >= 0)
             items[static_cast<std::size_t>(fill[static_cast<std::size_t>(bucketOf[i])]++)] = {
                 static_cast<std::int32_t>(i), p[i]};
+    if (!withSpans)
+        return;
     spanStart.assign(start.size(), 0);
     for (std::size_t b = 0; b + 1 < start.size(); ++b) {
         for (std::int32_t k = start[b]; k < start[b + 1]; ++k) {

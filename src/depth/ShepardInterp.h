@@ -55,7 +55,8 @@ class TShepardInterp {
         std::vector<std::int32_t> spanStart; // cols * rows + 1 offsets into `spans`
         std::vector<Span> spans;
         bool Empty() const { return items.empty(); }
-        void Build(const TPointList &pts, double cellSize);
+        // withSpans: also the spans, which only a window query over the buckets reads.
+        void Build(const TPointList &pts, double cellSize, bool withSpans);
         // Bucket ranges covering [x - r, x + r] x [y - r, y + r], clamped to the grid.
         bool Range(double x, double y, double r, std::int64_t &c0, std::int64_t &c1,
                    std::int64_t &r0, std::int64_t &r1) const;
