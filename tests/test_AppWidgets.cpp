@@ -112,7 +112,8 @@ TEST_F(ColorModelEditor, StartsWithTheDefaultModelAndEveryNamedColour) {
     EXPECT_EQ(form.FGradientLUT[0], Lime);
     EXPECT_EQ(form.FGradientLUT[511], Blue);
 
-    // The list in table order, each entry on its own colour with a black name.
+    // The list in table order, each entry on its own colour with its name in black on light
+    // colours and in white on dark ones, so that "Black" is not blank.
     QListWidget *list = colors();
     ASSERT_EQ(list->count(), 148);
     EXPECT_EQ(list->item(0)->text(), "Black");
@@ -120,6 +121,15 @@ TEST_F(ColorModelEditor, StartsWithTheDefaultModelAndEveryNamedColour) {
     EXPECT_EQ(list->item(147)->text(), "YellowGreen");
     EXPECT_EQ(list->item(12)->background().color().rgba(), Lime);
     EXPECT_EQ(list->item(12)->foreground().color().rgba(), 0xFF000000u);
+    EXPECT_EQ(list->item(0)->foreground().color().rgba(), 0xFFFFFFFFu);
+    list->resize(200, 300);
+    const QImage shot = list->viewport()->grab().toImage();
+    const QRect black = list->visualItemRect(list->item(0));
+    int whitePixels = 0;
+    for (int y = black.top() + 2; y < black.bottom() - 1; ++y)
+        for (int x = black.left() + 3; x < black.right(); ++x)
+            whitePixels += shot.pixel(x, y) == 0xFFFFFFFFu;
+    EXPECT_GT(whitePixels, 5) << "the name on the black entry is drawn in white";
 
     // The preview runs lime to blue inside a black frame.
     const QImage preview = Preview();

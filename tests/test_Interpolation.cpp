@@ -155,7 +155,7 @@ TEST(Stripes, BlockingRunFillsEveryMaskedColumnOnce) {
     TPointList pts{{8.001f, 47.001f}};
     TValueList vals{500};
     TShepardInterp interp(pts, vals, 5, 1, 0);
-    TStripeJob job{&grid, &mask.MaskArray, &interp, &view, 1000};
+    TStripeJob job{&grid, &mask.MaskArray, &interp, view.Viewport(), 1000};
     TStripeScheduler scheduler(37, 2, 8);
     int steps = 0;
     RunStripesBlocking(job, scheduler, [&] { ++steps; });

@@ -115,15 +115,20 @@ TEST_F(Window, FailuresAreNamedAndWhatLoadedIsShown) {
     form.AddFiles({missing, good});
     EXPECT_TRUE(form.FileLoaded);
     ASSERT_EQ(dialogs.Texts().size(), 1u);
-    EXPECT_EQ(dialogs.Texts()[0], "Error while loading file.\n" + missing);
+    EXPECT_EQ(dialogs.Texts()[0], "Error while loading file.\n" + missing + ": file not found");
 
-    // An unsupported extension ends the operation; what came before it is shown.
+    // A bad file in the middle loses nothing: the files after it are read too, and one box
+    // names every failure with its reason.
+    std::string broken = dir.File("broken.gpx", "<gpx><trk><trkseg><trkpt lat=");
     support::ScriptedDialogs more;
     form.SetDialogs(&more);
-    form.AddFiles({good, text, good});
-    EXPECT_EQ(more.Texts(), std::vector<std::string>{"File extension not supported: " + text});
-    EXPECT_EQ(form.GPXdata.trk.Count(), 4); // the first file of this choice was added
-    EXPECT_EQ(form.lblNumPoints->text(), "Samples: 16");
+    form.AddFiles({good, text, broken, good});
+    ASSERT_EQ(more.Texts().size(), 1u);
+    const std::string box = more.Texts()[0];
+    EXPECT_EQ(box.rfind("Error while loading file.\nFile extension not supported: " + text + "\n" + broken + ": ", 0), 0u)
+        << box;
+    EXPECT_EQ(form.GPXdata.trk.Count(), 6); // both good files of this choice were added
+    EXPECT_EQ(form.lblNumPoints->text(), "Samples: 24");
 }
 
 TEST_F(Window, TreeDeleteEntryAndStartOver) {
@@ -155,13 +160,30 @@ TEST_F(Window, TreeDeleteEntryAndStartOver) {
     edit.btnDeleteSampleClick();
     EXPECT_EQ(dialogs.Texts().back(), "No track in list selcted.");
 
+    // A mouse mode ends with "Start over": caption colour and cursor are restored.
+    edit.btnDeleteAreaClick();
+    EXPECT_FALSE(edit.btnDeleteArea->styleSheet().isEmpty());
+
+    // The deletes are not saved: "Start over" asks first, and a No keeps the project.
+    const std::string discard = "The project has changes that were not saved. Discard them?";
+    dialogs.yesNoAnswers = {false};
+    form.btnStartOverClick();
+    EXPECT_EQ(dialogs.questions.back(), discard);
+    EXPECT_TRUE(form.FileLoaded);
+    EXPECT_EQ(tree->topLevelItemCount(), 1);
+
+    dialogs.yesNoAnswers = {true};
     form.btnStartOverClick();
     EXPECT_EQ(tree->topLevelItemCount(), 0);
     EXPECT_FALSE(form.FileLoaded);
     EXPECT_EQ(form.GPXdata.trk.Count(), 0);
     EXPECT_TRUE(form.lblMaxDepth->text().isEmpty());
-    EXPECT_TRUE(form.btnTrkSaveGPX->isEnabled()); // stays enabled, does nothing
+    for (QPushButton *b : {form.btnTrkSaveGPX, form.btnTrkFit, form.btnTrkZoom, form.btnTrkZoomIn, form.btnTrkZoomOut})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString(); // nothing to act on
     EXPECT_EQ(form.minimumSize(), QSize(850, 600)); // no longer frozen
+    EXPECT_TRUE(edit.btnDeleteArea->styleSheet().isEmpty());
+    EXPECT_EQ(form.GPXView.MouseMode, mapview::mmMove);
+    EXPECT_EQ(form.GPXImage->cursor().shape(), Qt::SizeAllCursor);
     EXPECT_GT(form.maximumWidth(), 10000);
 }
 
@@ -176,9 +198,15 @@ TEST_F(Window, DeleteSampleAndAreaWithTheMouse) {
     const int x = view.LoToX(8.05), y = view.LaToY(47.05);
     Mouse(QEvent::MouseMove, x, y, Qt::NoButton);
     EXPECT_NE(Panel(0).find(", Depth: 12.34m"), std::string::npos) << Panel(0);
+    // The position panel is wide enough for its whole text, hemisphere letters included.
+    const QLabel *position = form.sbPanels[5];
+    EXPECT_EQ(Panel(5).back(), 'E');
+    EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()), position->contentsRect().width());
     Mouse(QEvent::MouseButtonPress, x, y, Qt::LeftButton);
     Mouse(QEvent::MouseButtonRelease, x, y, Qt::NoButton, Qt::AltModifier); // stays in the mode
     EXPECT_EQ(form.GPXdata.trk[1]->First()->Count(), 2);
+    EXPECT_EQ(Panel(0), "Deleted 1 sample");
+    EXPECT_EQ(form.lblNumPoints->text(), "Samples: 7"); // the statistics follow every edit
     EXPECT_EQ(view.MouseMode, mapview::mmDeleteTrackPoint);
     edit.btnDeleteSampleClick();
     EXPECT_EQ(view.MouseMode, mapview::mmMove);
@@ -194,6 +222,57 @@ TEST_F(Window, DeleteSampleAndAreaWithTheMouse) {
     EXPECT_EQ(form.GPXdata.trk.Count(), 1); // the emptied sounding track is gone
     EXPECT_EQ(form.GPXdata.trk[0]->First()->Count(), 5);
     EXPECT_EQ(edit.tvItems->topLevelItem(0)->child(0)->childCount(), 1);
+    EXPECT_EQ(form.lblNumPoints->text(), "Samples: 5");
+    EXPECT_EQ(Panel(0), "Deleted 2 points in the area");
+}
+
+TEST_F(Window, EditDialogKeysAndTheTreeFollowsTheSelection) {
+    const std::string lake = dir.File("lake.gpx", LakeGpx());
+    form.AddFiles({lake});
+    edit.show();
+    QApplication::processEvents();
+    auto soundings = [&] { return edit.tvItems->topLevelItem(0)->child(0)->child(1)->child(0); };
+    edit.tvItems->setCurrentItem(soundings());
+    ASSERT_EQ(form.GPXdata.Selection.Entries().size(), 1u);
+
+    // "Add Files..." with the dialog open rebuilds the tree; it still points at the segment
+    // the map shows selected, so "Delete Entry" acts on it.
+    form.AddFiles({dir.File("more.gpx", LakeGpx())});
+    ASSERT_EQ(edit.tvItems->currentItem(), soundings());
+    dialogs.yesNoAnswers = {true};
+    edit.btnDeleteEntryClick();
+    EXPECT_EQ(form.GPXdata.trk[1]->Count(), 0);
+
+    // Enter presses "OK" (not "Add Files..."), Escape closes as "OK" does: both empty the
+    // selection and hide the dialog.
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        edit.show();
+        edit.tvItems->setCurrentItem(edit.tvItems->topLevelItem(0)->child(0)->child(0)->child(0));
+        ASSERT_FALSE(form.GPXdata.Selection.Entries().empty());
+        dialogs.openAnswers = {{lake}}; // taken only if "Add Files..." were pressed
+        QTest::keyClick(edit.tvItems, key);
+        EXPECT_FALSE(edit.isVisible()) << key;
+        EXPECT_TRUE(form.GPXdata.Selection.Entries().empty()) << key;
+        EXPECT_EQ(dialogs.openAnswers.size(), 1u) << key;
+    }
+}
+
+TEST_F(Window, ClosingWithUnsavedChangesAsksFirst) {
+    form.AddFiles({dir.File("lake.gpx", LakeGpx())});
+    edit.tvItems->setCurrentItem(edit.tvItems->topLevelItem(0)->child(0)->child(1));
+    dialogs.yesNoAnswers = {true, false};
+    edit.btnDeleteEntryClick();
+    ASSERT_EQ(form.GPXdata.trk.Count(), 1);
+    EXPECT_FALSE(form.close()); // No: the window stays
+    EXPECT_EQ(dialogs.questions.back(), "The project has changes that were not saved. Discard them?");
+    EXPECT_TRUE(form.isVisible());
+    // Once saved there is nothing to lose: no question.
+    dialogs.saveAnswers = {dir.File("saved.gpx", "")};
+    dialogs.yesNoAnswers = {true}; // overwrite
+    form.btnTrkSaveGPXClick();
+    const std::size_t asked = dialogs.questions.size();
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(dialogs.questions.size(), asked);
 }
 
 TEST_F(Window, SaveProjectKeepsABackup) {

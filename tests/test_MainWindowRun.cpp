@@ -1,4 +1,6 @@
+#include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
+#include "depth/MovingSquares.h"
 #include "app/Unit1.h"
 #include "support/AtomicFile.h"
 
@@ -9,7 +11,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -44,17 +50,133 @@ struct Run : ::testing::Test {
         // The thread slider marks the worker chains alive: all of them at the start,
         // none once the run is over.
         EXPECT_EQ(form.tbInterpolateThrds->SelEnd(), form.tbInterpolateThrds->value());
+        ASSERT_NO_FATAL_FAILURE(WaitForTheRun());
+        EXPECT_EQ(form.tbInterpolateThrds->SelEnd(), 0);
+    }
+    void WaitForTheRun() {
         QElapsedTimer timer;
         timer.start();
         while (form.Interpolating() && timer.elapsed() < 60000)
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         ASSERT_FALSE(form.Interpolating());
-        EXPECT_EQ(form.tbInterpolateThrds->SelEnd(), 0);
     }
     std::string P(const std::string &name) const { return (dir / name).string(); }
 };
 
+// Water cells of the chart whose pixel was never painted (still the image's black).
+int UnpaintedWater(const TForm1 &form) {
+    const QImage &image = form.InterpolatedImage->Control.Bitmap;
+    int unpainted = 0;
+    for (int y = 0; y < std::min(image.height(), form.ChartMask.array_height); ++y)
+        for (int x = 0; x < std::min(image.width(), form.ChartMask.array_width); ++x)
+            unpainted += form.ChartMask.Get(x, y) && image.pixel(x, y) == 0xFF000000u;
+    return unpainted;
+}
+
+std::vector<std::pair<double, double>> Vertices(const model::TGPX &doc) {
+    std::vector<std::pair<double, double>> out;
+    for (const auto &t : doc.trk.Items())
+        for (const auto &s : t->Items())
+            for (int i = 0; i < s->Count(); ++i)
+                out.emplace_back(s->Get(i)->Longitude, s->Get(i)->Latitude);
+    return out;
+}
+
 } // namespace
+
+TEST_F(Run, TheChartCoversTheWholeImageWithAndWithoutTheProgressBar) {
+    ASSERT_NO_FATAL_FAILURE(Interpolate());
+    ASSERT_GT(form.ChartMask.array_height, 0);
+    EXPECT_EQ(UnpaintedWater(form), 0);
+    // The bar takes rows from the image while it shows; the chart follows the image's size.
+    form.pbInterpolate->show();
+    QApplication::processEvents();
+    EXPECT_EQ(UnpaintedWater(form), 0);
+    form.pbInterpolate->hide();
+    QApplication::processEvents();
+    EXPECT_GE(form.InterpolatedImage->height(), form.InterpResultArray.Height());
+    EXPECT_EQ(UnpaintedWater(form), 0);
+}
+
+TEST_F(Run, NothingReachableDuringARunChangesItsGrid) {
+    ASSERT_NO_FATAL_FAILURE(Interpolate());
+    const std::vector<float> undisturbed = form.InterpResultArray.Cells();
+    const std::int64_t points = depth::CountPoints(form.GPXdata, 0);
+    edit.show();
+    edit.tvItems->setCurrentItem(edit.tvItems->topLevelItem(0)->child(0)->child(1)->child(0));
+    form.ColorModelEditorForm->show();
+    QApplication::processEvents();
+
+    form.btnInterpolateClick();
+    ASSERT_TRUE(form.Interpolating());
+    // Every button of the editing dialog, the colour editor's "OK", the gradient strip and
+    // the map's mouse, each answered yes where it would ask.
+    dialogs.yesNoAnswers = {true, true, true, true};
+    dialogs.openAnswers = {{DEPTHWRIGHT_EXAMPLES "/shoreline.gpx"}};
+    dialogs.saveAnswers = {P("during.gpx")};
+    for (QPushButton *b : {edit.btnAddFiles, edit.btnSaveProject, edit.btnDeleteEntry, edit.btnDeleteArea,
+                           edit.btnDeleteSample, edit.btnClose,
+                           form.ColorModelEditorForm->findChild<QPushButton *>("btnOK")})
+        QTest::mouseClick(b, Qt::LeftButton);
+    QTest::mouseClick(form.sbPanels[3], Qt::LeftButton);
+    const QPoint middle = form.GPXImage->rect().center();
+    QTest::mousePress(form.GPXImage, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(form.GPXImage, middle + QPoint(40, 30));
+    QTest::mouseRelease(form.GPXImage, Qt::LeftButton, {}, middle + QPoint(40, 30));
+    form.GPXImageResize();
+    form.UpdateInterpolatorSettings();
+    ASSERT_NO_FATAL_FAILURE(WaitForTheRun());
+
+    const std::vector<float> &grid = form.InterpResultArray.Cells();
+    ASSERT_EQ(grid.size(), undisturbed.size());
+    EXPECT_EQ(std::memcmp(grid.data(), undisturbed.data(), grid.size() * sizeof(float)), 0);
+    EXPECT_EQ(depth::CountPoints(form.GPXdata, 0), points);
+    EXPECT_EQ(dialogs.openAnswers.size(), 1u);
+    EXPECT_FALSE(fs::exists(P("during.gpx")));
+    EXPECT_TRUE(edit.isEnabled() && form.PageControl->isEnabled() && form.sbMain->isEnabled());
+}
+
+TEST_F(Run, ContoursKeepTheRunsFrameWhateverTheMapDoes) {
+    ASSERT_NO_FATAL_FAILURE(Interpolate());
+    form.btnIsoMapClick();
+    const auto traced = Vertices(form.IsoData);
+    ASSERT_GT(traced.size(), 100u);
+    form.btnTrkZoomInClick();
+    form.GPXView.MoveFromTo(10, 10, 70, 45);
+    form.btnTrkZoomOutClick();
+    form.btnTrkZoomOutClick();
+    form.btnHtZoomClick(); // a mode left on the contour map ends with the next build
+    form.btnIsoMapClick();
+    EXPECT_TRUE(Vertices(form.IsoData) == traced);
+    EXPECT_FALSE(form.btnHtZoom->isDown());
+    EXPECT_EQ(form.IsoImage->cursor().shape(), Qt::SizeAllCursor);
+
+    // A load makes the chart stale: it is discarded, so no stale grid can be traced.
+    form.AddFiles({DEPTHWRIGHT_EXAMPLES "/shoreline.gpx"});
+    EXPECT_FALSE(form.InterpLoaded);
+    EXPECT_FALSE(form.btnIsoMap->isEnabled());
+    EXPECT_FALSE(form.btnInterpolSaveBMP->isEnabled());
+}
+
+TEST_F(Run, StartOverClearsTheChartAndTheContours) {
+    ASSERT_NO_FATAL_FAILURE(Interpolate());
+    form.btnIsoMapClick();
+    form.btnStartOverClick(); // nothing edited: no question
+    EXPECT_TRUE(dialogs.questions.empty());
+    auto uniform = [](const QImage &image) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != image.pixel(0, 0))
+                    return false;
+        return true;
+    };
+    EXPECT_TRUE(uniform(form.InterpolatedImage->Control.Bitmap));
+    EXPECT_TRUE(form.InterpolatedImage->Layers.empty());
+    EXPECT_TRUE(uniform(form.IsoImage->Control.Bitmap));
+    for (QPushButton *b : {form.btnInterpolSaveBMP, form.btnIsoMap, form.btnIsoSaveGPX, form.btnIsoSaveBMP,
+                           form.btnCreateHT, form.btnTrkSaveGPX})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+}
 
 TEST_F(Run, InterpolationGivesTheBatchToolsGrid) {
     EXPECT_EQ(form.udDontCareRadius->value(), 50);

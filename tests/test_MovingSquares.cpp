@@ -26,13 +26,13 @@ struct Lake {
     std::int32_t W, H;
     TMatSingle grid;
     mapview::TMaskArray mask;
-    mapview::TGPXDraw view;
+    mapview::TViewport view;
     model::TGPX iso;
 
     Lake(std::int32_t w, std::int32_t h) : W(w), H(h), grid(w, h), mask(w, h) {
         mask.MaskArray.Fill(true);
-        view.SetWidth(w);
-        view.SetHeight(h);
+        view.Width = w;
+        view.Height = h;
         view.BBox.O = 10.0;
         view.BBox.S = 50.0;
         view.BBox.Rm = 1000.0;

@@ -34,7 +34,13 @@ namespace {
 constexpr int PreviewWidth = 360;
 constexpr int PreviewHeight = 25;
 
-// Paints an entry of the colour list in its own colour with its name in black. The colour
+// Black on light colours, white on dark ones (by perceived brightness), so every name reads.
+QColor ContrastingTextColor(const QColor &background) {
+    const int brightness = (299 * background.red() + 587 * background.green() + 114 * background.blue()) / 1000;
+    return brightness < 128 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+// Paints an entry of the colour list in its own colour with its name in a contrasting one. The colour
 // stays visible when the entry is selected: the selection is shown by a frame instead of
 // the style's highlight, which would hide the very colour being picked.
 class ColorItemDelegate : public QStyledItemDelegate {
@@ -45,7 +51,7 @@ class ColorItemDelegate : public QStyledItemDelegate {
                const QModelIndex &index) const override {
         painter->save();
         painter->fillRect(option.rect, index.data(Qt::BackgroundRole).value<QBrush>());
-        painter->setPen(Qt::black);
+        painter->setPen(index.data(Qt::ForegroundRole).value<QBrush>().color());
         painter->setFont(option.font);
         painter->drawText(option.rect.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString());
@@ -216,8 +222,9 @@ void TColorModelEditorForm::FillColorList() {
         auto *item = new QListWidgetItem(
             QString::fromUtf8(entry.Name.data(), static_cast<qsizetype>(entry.Name.size())));
         // Shown as the screen shows it: opaque, whatever the alpha byte says.
-        item->setBackground(QColor::fromRgb(entry.Color | 0xFF000000u));
-        item->setForeground(QColor(Qt::black));
+        const QColor background = QColor::fromRgb(entry.Color | 0xFF000000u);
+        item->setBackground(background);
+        item->setForeground(ContrastingTextColor(background));
         item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         lbColors->addItem(item);
     }

@@ -1,12 +1,14 @@
 #include "app/EditProject.h"
 
 #include "app/Unit1.h"
+#include "depth/MovingSquares.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace app {
@@ -48,6 +50,10 @@ TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     buttons->addStretch(1);
     btnClose = button("btnClose", "OK", "Close the project window");
     row->addLayout(buttons);
+    // Enter presses "OK", never "Add Files..." (which a push button would take as default).
+    for (QPushButton *b : {btnAddFiles, btnSaveProject, btnDeleteEntry, btnDeleteArea, btnDeleteSample})
+        b->setAutoDefault(false);
+    btnClose->setDefault(true);
 
     connect(tvItems, &QTreeWidget::currentItemChanged, this, [this] { tvItemsChange(); });
     connect(btnAddFiles, &QPushButton::clicked, this, [this] { main_.btnAddFilesClick(); });
@@ -97,6 +103,23 @@ void TEditProjectForm::RefreshTV() {
         }
     }
     tvItems->expandAll();
+    SelectNodeOfSelection();
+}
+
+void TEditProjectForm::SelectNodeOfSelection() {
+    const auto &entries = main_.GPXdata.Selection.Entries();
+    if (entries.empty())
+        return;
+    const auto *segment = std::get_if<model::TGPXtrkseg *>(&entries.front());
+    if (!segment)
+        return;
+    for (QTreeWidgetItemIterator it(tvItems); *it; ++it) {
+        const NodeObject object = ObjectOf(*it);
+        if (const auto *s = std::get_if<model::TGPXtrkseg *>(&object); s && *s == *segment) {
+            tvItems->setCurrentItem(*it);
+            return;
+        }
+    }
 }
 
 void TEditProjectForm::tvItemsChange() {
@@ -106,14 +129,16 @@ void TEditProjectForm::tvItemsChange() {
     model::TGPXSelection &selection = main_.GPXdata.Selection;
     selection.Clear();
     // Only waypoints, routes and segments can be selected for drawing; tracks, the list and
-    // the root are kept by the tree's own choice.
-    if (auto *s = std::get_if<model::TGPXtrkseg *>(&object)) {
+    // the root are kept by the tree's own choice. The map follows either way, so no segment
+    // stays drawn wide that the tree no longer points at.
+    if (auto *s = std::get_if<model::TGPXtrkseg *>(&object))
         selection.Add(*s);
-        main_.RedrawProjectMap();
-    }
+    main_.RedrawProjectMap();
 }
 
 void TEditProjectForm::btnDeleteEntryClick() {
+    if (main_.Interpolating())
+        return;
     NodeObject object = ObjectOf(tvItems->currentItem());
     if (std::holds_alternative<std::monostate>(object))
         return;
@@ -125,15 +150,20 @@ void TEditProjectForm::btnDeleteEntryClick() {
     if (!main_.Dialogs->AskYesNo("Are you sure that you want to delete " + what + " ?"))
         return;
     model::TGPX &doc = main_.GPXdata;
+    const std::int64_t before = depth::CountPoints(doc, 0);
+    bool deleted = false;
     if (auto *t = std::get_if<model::TGPXtrk *>(&object)) {
         int index = doc.trk.IndexOf(*t);
-        if (index >= 0)
+        if (index >= 0) {
             doc.trk.FreeAndDelete(index);
+            deleted = true;
+        }
     } else if (auto *s = std::get_if<model::TGPXtrkseg *>(&object)) {
         for (const auto &track : doc.trk.Items()) {
             int index = track->IndexOf(*s);
             if (index >= 0) {
                 track->FreeAndDelete(index);
+                deleted = true;
                 break;
             }
         }
@@ -142,10 +172,13 @@ void TEditProjectForm::btnDeleteEntryClick() {
     main_.GPXView.wptSelection = nullptr; // it may have belonged to what was removed
     RefreshTV();
     main_.RedrawProjectMap();
+    if (deleted)
+        main_.ProjectEdited("Deleted " + what + " (" +
+                            std::to_string(before - depth::CountPoints(doc, 0)) + " points)");
 }
 
 void TEditProjectForm::btnDeleteSampleClick() {
-    if (!main_.FileLoaded)
+    if (!main_.FileLoaded || main_.Interpolating())
         return;
     NodeObject object = ObjectOf(tvItems->currentItem());
     if (std::holds_alternative<std::monostate>(object))
@@ -164,7 +197,7 @@ void TEditProjectForm::btnDeleteSampleClick() {
 }
 
 void TEditProjectForm::btnDeleteAreaClick() {
-    if (!main_.FileLoaded)
+    if (!main_.FileLoaded || main_.Interpolating())
         return;
     if (main_.GPXView.MouseMode == mapview::mmCutter) {
         main_.LeaveMouseMode(btnDeleteArea);

@@ -41,12 +41,17 @@ class TEditProjectForm : public QDialog {
     void btnDeleteSampleClick();
     void btnDeleteAreaClick();
 
+    // Escape closes the dialog as "OK" does.
+    void reject() override { Close(); }
+
   protected:
     void closeEvent(QCloseEvent *e) override;
 
   private:
     QTreeWidgetItem *AddNode(QTreeWidgetItem *parent, const QString &text, NodeObject object);
     void Close();
+    // The node of the segment the project's selection holds, so that tree and map agree.
+    void SelectNodeOfSelection();
     TForm1 &main_;
     std::vector<NodeObject> nodeObjects_; // what each node stands for, by the index it keeps
 };

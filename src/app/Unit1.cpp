@@ -4,6 +4,7 @@
 #include "app/EditProject.h"
 #include "app/GradientPanel.h"
 #include "depth/Interpolation.h"
+#include "depth/MovingSquares.h"
 #include "depth/ProjectLoader.h"
 #include "support/Rounding.h"
 
@@ -166,6 +167,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
     // 6.-9. colours, documents and views
     ColorModelEditorForm = new TColorModelEditorForm(qtDialogs_, this);
     ColorModelEditorForm->OnOK = [this] {
+        if (Interpolating())
+            return; // the grid is being written; the run draws it with the new model
         sbMain->update();
         GPXView.Redraw(false);
         IsoView.Redraw(false);
@@ -424,6 +427,8 @@ void TForm1::BuildDebugPage() {
         imgDebug->update();
     });
     connect(btnDebugUpdateArrays, &QPushButton::clicked, this, [this] {
+        if (Interpolating())
+            return;
         Guarded([&] {
             GPXView.GenerateAllShorelinePolygons();
             depth::UpdateMaskAndShoreSamples(GPXView, *MaskArray, *ShoreArray, InCoord, InDepth);
@@ -437,7 +442,7 @@ void TForm1::BuildAboutPage() {
     memAbout = Named(new QPlainTextEdit, "memAbout");
     memAbout->setReadOnly(true);
     memAbout->setPlainText(
-        "Depthwright 2D Version 1.00\n" + QString(54, '#') +
+        "Depthwright 2D Version " DEPTHWRIGHT_VERSION_TEXT "\n" + QString(54, '#') +
         "\n\nDepthwright 2D is part of Quillfen, a collection of programs to enhance Humminbird "
         "devices.\n\nThis program is freeware and for non-commercial use only.\n\n"
         "There is no warranty of any kind: use it at your own risk, and never navigate by a chart "
@@ -458,6 +463,9 @@ void TForm1::BuildStatusBar() {
         sbPanels[i] = i == 3 ? new TGradientPanel : new QLabel(texts[i]);
         sbPanels[i]->setObjectName(QString("sbPanel%1").arg(i));
         sbPanels[i]->setFixedWidth(widths[i]);
+        if (i == 5) // wide enough for the longest position text, hemispheres included
+            sbPanels[i]->setFixedWidth(sbPanels[i]->fontMetrics().horizontalAdvance(
+                                           "89.999999° S, 179.999999° W") + 12);
         sbPanels[i]->setVisible(widths[i] > 0);
         sbMain->addWidget(sbPanels[i]);
     }
@@ -484,16 +492,26 @@ void TForm1::ResetProjectState() {
     btnInterpolSaveBMP->setEnabled(false);
     btnActionISOChart->setEnabled(false);
     btnIsoMap->setEnabled(false);
-    InterpLoaded = false;
+    DiscardChart();
     IsoLoaded = false;
-    InterpResultArray.SetSize(0, 0);
     InCoord.clear();
     InDepth.clear();
+    Modified = false;
     if (EditProjectForm)
         EditProjectForm->RefreshTV();
+    if (GPXView.MouseMode != mapview::mmMove || modeButton_)
+        LeaveMouseMode(modeButton_);
+    LeaveIsoMouseMode();
     IsoView.Clear();
     IsoData.Clear();
-    for (QPushButton *b : {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom})
+    // Nothing is left to save, zoom or export; both maps show no chart.
+    InterpolatedImage->Layers.clear();
+    InterpolatedImage->Control.Bitmap.fill(QColor::fromRgba(0xFF000000));
+    InterpolatedImage->update();
+    IsoImage->Control.Bitmap.fill(QColor::fromRgba(IsoView.Options.BackGroundColor));
+    IsoImage->update();
+    for (QPushButton *b : {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom, btnTrkSaveGPX,
+                           btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut})
         b->setEnabled(false);
     PageControl->setCurrentWidget(TabProject);
     ShowPage(TabProject, true);
@@ -502,7 +520,31 @@ void TForm1::ResetProjectState() {
     ShowPage(TabHTBuilder, false);
 }
 
+void TForm1::DiscardChart() {
+    InterpLoaded = false;
+    InterpResultArray.SetSize(0, 0);
+    ChartMask = mapview::TMaskArray(0, 0);
+    ChartShorelines.clear();
+    for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap})
+        b->setEnabled(false);
+    if (PageControl->currentWidget() == TabInterpolator)
+        Guarded([&] { UpdateInterpolatorSettings(); });
+}
+
+void TForm1::ProjectEdited(const std::string &what) {
+    Modified = true;
+    DiscardChart();
+    UpdateStatistics();
+    SetStatus(0, what);
+}
+
+bool TForm1::MayDiscardChanges() {
+    return !Modified || Dialogs->AskYesNo("The project has changes that were not saved. Discard them?");
+}
+
 void TForm1::btnStartOverClick() {
+    if (Interpolating() || !MayDiscardChanges())
+        return;
     GPXView.Clear();
     GPXdata.Clear();
     IsoView.Clear();
@@ -525,10 +567,7 @@ void TForm1::UpdateStatistics() {
     const std::int64_t W = support::Round(c.WGS84Distance(GPXView.XToLo(GPXView.Width() - 1), GPXView.YToLa(0), false));
     const std::int64_t H = support::Round(c.WGS84Distance(GPXView.XToLo(0), GPXView.YToLa(GPXView.Height() - 1), false));
     const int iw = std::max(GPXImage->width(), 1), ih = std::max(GPXImage->height(), 1);
-    long long points = 0;
-    for (const auto &t : GPXdata.trk.Items())
-        for (const auto &s : t->Items())
-            points += s->Count();
+    const std::int64_t points = depth::CountPoints(GPXdata, 0);
     const std::pair<QLabel *, QLabel *> labels[] = {{lblMaxDepth, lblMaxDepth1}, {lblMapSize, lblMapSize1},
                                                     {lblImageSize, lblImageSize1}, {lblResolution, lblResolution1},
                                                     {lblNumPoints, lblNumPoints1}};
@@ -572,8 +611,10 @@ void TForm1::keyPressEvent(QKeyEvent *e) {
 
 void TForm1::resizeEvent(QResizeEvent *e) {
     QMainWindow::resizeEvent(e);
-    if (FileLoaded && isVisible())
+    if (FileLoaded && isVisible()) {
         Dialogs->Warning("Resizing is only allowed before a project is opened or tracks added.");
+        RefreshInterpolatedImage(); // the box covered it
+    }
 }
 
 void TForm1::FreezeSize() {
@@ -582,6 +623,8 @@ void TForm1::FreezeSize() {
 }
 
 void TForm1::GPXImageResize() {
+    if (Interpolating())
+        return; // the window is frozen during a run; the masks are the workers'
     const int w = GPXImage->width(), h = GPXImage->height();
     ShoreArray->Resize(w, h);
     MaskArray->Resize(w, h);

@@ -66,6 +66,15 @@ class TForm1 : public QMainWindow {
     std::uint32_t clShallowWater = 0x00FF00, clDeepWater = 0xFF0000; // red in the low byte
     QImage ShadowMap;
     double AvrgPixelDistance = 0;
+    // The chart of the last run and what it was made with: the frame, MaxDepth, narrowed
+    // water mask and shorelines of the run. Zooming, panning or a new setting afterwards
+    // leave it as it is; a load, an edit or "Start over" discard it (DiscardChart).
+    mapview::TViewport ChartFrame;
+    std::int32_t ChartMaxDepth = 0;
+    mapview::TMaskArray ChartMask{0, 0};
+    mapview::TArrayOfArrayOfFloatPoint ChartShorelines;
+    // The project holds changes that "Save Project..." has not written.
+    bool Modified = false;
     // The colour model editor holds the one colour model every drawing reads.
     TColorModelEditorForm *ColorModelEditorForm;
     const depth::TColor32Gradient &FGradient() const;
@@ -112,6 +121,12 @@ class TForm1 : public QMainWindow {
     void SetStatus(int panel, const std::string &text);
     std::string StatusText(int panel) const;
     void RedrawProjectMap() { GPXView.Redraw(false); }
+    // After an edit of the project (a delete or a cut): the chart made before is stale,
+    // the statistics change, and the status bar says what was removed.
+    void ProjectEdited(const std::string &what);
+    void DiscardChart();
+    // Asks before unsaved changes are thrown away; true when the user agrees (or none).
+    bool MayDiscardChanges();
 
     // Event handlers
     void btnAddFilesClick();
@@ -136,6 +151,7 @@ class TForm1 : public QMainWindow {
     void btnInterpolateClick();
     bool Interpolating() const { return scheduler_ != nullptr; }
     void DrawInterpolatedImage();
+    void RefreshInterpolatedImage(); // the chart, else the band preview, at the image's size
     void InterpolatedImageMouseMove(QMouseEvent *e);
     void SaveImage(const QImage &image); // the "Save Image..." of both pages
     void btnActionISOChartClick();
@@ -154,6 +170,7 @@ class TForm1 : public QMainWindow {
     void IsoImageMouseMove(QMouseEvent *e);
     void IsoImageMouseUp(QMouseEvent *e);
     void IsoImageResize();
+    void LeaveIsoMouseMode();
 
   protected:
     void closeEvent(QCloseEvent *e) override;
@@ -183,7 +200,9 @@ class TForm1 : public QMainWindow {
     // The mouse on a map: its pixel, the last position kept by the view, the read-out.
     static QPoint MousePixel(QMouseEvent *e);
     static void NoteLastPosition(mapview::TGPXDraw &view, QPoint p);
-    model::TPoint4D2 ShowPosition(const mapview::TGPXDraw &view, QPoint p);
+    model::TPoint4D2 ShowPosition(const mapview::TViewport &frame, QPoint p);
+    void DrawBandPreview();
+    void SetRunning(bool running); // a run locks out everything that reads or writes its data
     void StartStripe(depth::TStripe stripe);
     void InterpolationThreadDone();
     void FinishInterpolation();

@@ -62,12 +62,13 @@ void TForm1::btnIsoMapClick() {
     {
         Finally done{*this};
         depth::TContourSummary summary = depth::BuildContours(
-            IsoData, GPXdata, GPXView, InterpResultArray, *MaskArray, MaxDepth,
+            IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth,
             edtIsoStart->text().toStdString(), edtIsoStep->text().toStdString(),
             &imgDebug->Control.Bitmap, [this](float o) { return FGradient().ColorAt(o); });
         lblNumIsoTracks->setText(QString::fromStdString(summary.NumIsoTracksText()));
         lblGeneratedPoints->setText(QString::fromStdString(summary.GeneratedPointsText()));
     }
+    LeaveIsoMouseMode();
     UpdateIsoImage();
     IsoView.ResetBBox(true, true);
     IsoView.Redraw(false);
@@ -113,6 +114,12 @@ void TForm1::btnHtFitClick() {
     IsoView.Redraw(false);
 }
 
+void TForm1::LeaveIsoMouseMode() {
+    IsoView.MouseMode = mapview::mmMove;
+    IsoImage->setCursor(Qt::SizeAllCursor);
+    btnHtZoom->setDown(false);
+}
+
 void TForm1::btnHtZoomClick() {
     if (!IsoLoaded)
         return;
@@ -134,7 +141,7 @@ void TForm1::IsoImageMouseMove(QMouseEvent *e) {
     NoteLastPosition(IsoView, p);
     if (!IsoLoaded)
         return;
-    ShowPosition(IsoView, p);
+    ShowPosition(IsoView.Viewport(), p);
     if (!(e->buttons() & Qt::LeftButton))
         return;
     if (IsoView.MouseMode == mapview::mmMove) {
@@ -149,16 +156,12 @@ void TForm1::IsoImageMouseMove(QMouseEvent *e) {
 void TForm1::IsoImageMouseUp(QMouseEvent *e) {
     const std::int32_t x = MousePixel(e).x(), y = MousePixel(e).y();
     if (IsoView.MouseMode == mapview::mmZoom) {
-        if (!(e->modifiers() & Qt::AltModifier)) {
-            IsoView.MouseMode = mapview::mmMove;
-            IsoImage->setCursor(Qt::SizeAllCursor);
-            btnHtZoom->setDown(false);
-        }
+        if (!(e->modifiers() & Qt::AltModifier))
+            LeaveIsoMouseMode();
         IsoView.ZoomMouseTo(x, y);
         IsoView.Redraw(false);
     } else if (IsoView.MouseMode != mapview::mmMove) {
-        IsoView.MouseMode = mapview::mmMove;
-        IsoImage->setCursor(Qt::SizeAllCursor);
+        LeaveIsoMouseMode();
         IsoView.Redraw(false);
     }
 }

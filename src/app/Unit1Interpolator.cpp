@@ -2,6 +2,9 @@
 // threads, the depth chart with its read-out, and saving images.
 #include "app/Unit1.h"
 
+#include "app/ColorModelEditor.h"
+#include "app/EditProject.h"
+
 #include "depth/DepthChart.h"
 #include "depth/Interpolation.h"
 #include "support/ImageFiles.h"
@@ -15,6 +18,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QThread>
 
@@ -40,6 +44,9 @@ void TForm1::ConnectInterpolatorPage() {
             [this] { Guarded([&] { SaveImage(InterpolatedImage->Control.Bitmap); }); });
     connect(btnActionISOChart, &QPushButton::clicked, this, [this] { btnActionISOChartClick(); });
     InterpolatedImage->OnMouseMove = [this](QMouseEvent *e) { Guarded([&] { InterpolatedImageMouseMove(e); }); };
+    // The image changes size when the progress bar shows or hides: the chart is drawn again
+    // at the new size, so it always covers the whole image.
+    InterpolatedImage->OnResize = [this] { Guarded([&] { RefreshInterpolatedImage(); }); };
 }
 
 void TForm1::edtDontCareRadiusChange() {
@@ -48,7 +55,7 @@ void TForm1::edtDontCareRadiusChange() {
 }
 
 void TForm1::UpdateInterpolatorSettings() {
-    if (!FileLoaded)
+    if (!FileLoaded || Interpolating())
         return;
     AvrgPixelDistance = depth::AveragePixelDistance(GPXView);
     GPXView.ShadowMapTrackWidth = udInterpolationWidth->value();
@@ -58,11 +65,7 @@ void TForm1::UpdateInterpolatorSettings() {
     if (InterpLoaded)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The band preview: the project map with the shadow band blended over it.
-    InterpolatedImage->Layers.clear();
-    InterpolatedImage->Control.Bitmap = GPXImage->Control.Bitmap.copy();
-    InterpolatedImage->Layers.push_back({ShadowMap.copy(), 50});
-    InterpolatedImage->update();
+    DrawBandPreview();
     lblInterpolationWidth->setText(QString::fromStdString(
         depth::PixelLengthLabel(udInterpolationWidth->value(), AvrgPixelDistance)));
     {
@@ -74,17 +77,44 @@ void TForm1::UpdateInterpolatorSettings() {
     QApplication::restoreOverrideCursor();
 }
 
+// The band preview: the project map with the shadow band blended over it.
+void TForm1::DrawBandPreview() {
+    InterpolatedImage->Layers.clear();
+    InterpolatedImage->Control.Bitmap = GPXImage->Control.Bitmap.copy();
+    InterpolatedImage->Layers.push_back({ShadowMap.copy(), 50});
+    InterpolatedImage->update();
+}
+
+void TForm1::RefreshInterpolatedImage() {
+    if (InterpLoaded)
+        DrawInterpolatedImage();
+    else if (FileLoaded && !Interpolating() && !ShadowMap.isNull())
+        DrawBandPreview();
+}
+
+void TForm1::SetRunning(bool running) {
+    // The workers read the samples, the mask and the interpolator and write the grid:
+    // nothing the user can reach may change or read them until the run ends. Closing
+    // the window still works and stops the run.
+    PageControl->setEnabled(!running);
+    sbMain->setEnabled(!running);
+    if (EditProjectForm)
+        EditProjectForm->setEnabled(!running);
+    ColorModelEditorForm->setEnabled(!running);
+}
+
 void TForm1::btnInterpolateClick() {
     if (!FileLoaded || Interpolating())
         return;
     if (MaxDepth <= 0)
         throw depth::InterpolationRefused("No sounding deeper than 0 cm: there is no depth to interpolate.");
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    PageControl->setEnabled(false);
+    SetRunning(true);
     btnInterpolate->setEnabled(false);
     pbInterpolate->setValue(0);
     pbInterpolate->show();
 
+    InterpLoaded = false; // nothing draws or reads the grid while the workers write it
     InterpResultArray.SetSize(0, 0);
     InCoord.clear();
     InDepth.clear();
@@ -109,8 +139,12 @@ void TForm1::btnInterpolateClick() {
         minDontCareRadius, Dialogs);
     InterpResultArray.SetSize(GPXView.Width(), GPXView.Height());
     pbInterpolate->setMaximum(std::max(GPXView.Width() - 1, 1));
+    // The run keeps its frame and depth scale: the chart, its read-out and its contours
+    // stay where the grid was computed whatever the map does afterwards.
+    ChartFrame = GPXView.Viewport();
+    ChartMaxDepth = MaxDepth;
 
-    job_ = depth::TStripeJob{&InterpResultArray, &MaskArray->MaskArray, ShepardInterp.get(), &GPXView, MaxDepth};
+    job_ = depth::TStripeJob{&InterpResultArray, &MaskArray->MaskArray, ShepardInterp.get(), ChartFrame, ChartMaxDepth};
     cancelRun_ = false;
     scheduler_ = std::make_unique<depth::TStripeScheduler>(
         GPXView.Width(), tbInterpolateThrds->value(), 4 * static_cast<int>(GetCPUCount()),
@@ -165,14 +199,17 @@ void TForm1::InterpolationThreadDone() {
 void TForm1::FinishInterpolation() {
     scheduler_.reset();
     ShepardInterp.reset();
+    ChartMask = *MaskArray;
+    ChartShorelines = GPXView.ShorelinePolygonsFloat;
     for (int k = 0; k < udSmoothingRuns->value(); ++k)
-        depth::SmoothArray(InterpResultArray, *MaskArray);
-    InterpLoaded = true;
-    DrawInterpolatedImage();
-    PageControl->setEnabled(true);
+        depth::SmoothArray(InterpResultArray, ChartMask);
+    SetRunning(false);
     QApplication::restoreOverrideCursor();
     btnInterpolate->setEnabled(true);
+    // Hidden before the chart is drawn: the image is back at its full size then.
     pbInterpolate->hide();
+    InterpLoaded = true;
+    DrawInterpolatedImage();
     btnInterpolSaveBMP->setEnabled(true);
     btnActionISOChart->setEnabled(true);
     btnIsoMap->setEnabled(true);
@@ -182,6 +219,10 @@ void TForm1::closeEvent(QCloseEvent *e) {
     // The workers read the grid, the masks and the view: stop them and wait for them
     // before any of it goes away. Their progress calls need this thread, so it keeps
     // handling events while it waits.
+    if (!MayDiscardChanges()) {
+        e->ignore();
+        return;
+    }
     if (Interpolating()) {
         cancelRun_ = true;
         while (workersAlive_ > 0) {
@@ -190,6 +231,7 @@ void TForm1::closeEvent(QCloseEvent *e) {
         }
         scheduler_.reset();
         ShepardInterp.reset();
+        SetRunning(false);
         QApplication::restoreOverrideCursor();
     }
     QMainWindow::closeEvent(e);
@@ -199,8 +241,8 @@ void TForm1::DrawInterpolatedImage() {
     if (!InterpLoaded)
         return;
     InterpolatedImage->Layers.clear();
-    depth::DrawInterpolatedImage(InterpolatedImage->Control.Bitmap, InterpResultArray, *MaskArray,
-                                 FGradient(), GPXView.ShorelinePolygonsFloat,
+    depth::DrawInterpolatedImage(InterpolatedImage->Control.Bitmap, InterpResultArray, ChartMask,
+                                 FGradient(), ChartShorelines,
                                  0xFF000000u | ((clShallowWater & 0xFF) << 16) | (clShallowWater & 0xFF00) |
                                      ((clShallowWater >> 16) & 0xFF));
     InterpolatedImage->update();
@@ -211,13 +253,13 @@ void TForm1::InterpolatedImageMouseMove(QMouseEvent *e) {
         return;
     const QPoint p = MousePixel(e);
     const std::int32_t x = p.x(), y = p.y();
-    ShowPosition(GPXView, p);
+    ShowPosition(InterpLoaded ? ChartFrame : GPXView.Viewport(), p);
     if (!InterpLoaded)
         return;
-    if (MaskArray->InRaster(x, y) && MaskArray->Get(x, y) && x < InterpResultArray.Width() &&
+    if (ChartMask.InRaster(x, y) && ChartMask.Get(x, y) && x < InterpResultArray.Width() &&
         y < InterpResultArray.Height()) {
-        // The grid holds depth / MaxDepth; shown in metres like the sample read-out.
-        const double metres = static_cast<double>(InterpResultArray[x][y]) * MaxDepth / 100.0;
+        // The grid holds depth / MaxDepth of its run; shown in metres like the sample read-out.
+        const double metres = static_cast<double>(InterpResultArray[x][y]) * ChartMaxDepth / 100.0;
         SetStatus(0, "Depth: " + support::FloatToStrF(metres, 4, 2) + " m");
     } else {
         SetStatus(0, "undiscovered area...");

@@ -5,6 +5,7 @@
 #include "app/EditProject.h"
 #include "app/ImportCoordinates.h"
 #include "app/JoinDBF.h"
+#include "depth/MovingSquares.h"
 #include "depth/ProjectLoader.h"
 #include "formats/GPXFile.h"
 #include "support/AtomicFile.h"
@@ -46,6 +47,8 @@ void TForm1::btnAddFilesClick() {
 }
 
 void TForm1::AddFiles(const std::vector<std::string> &files) {
+    if (Interpolating())
+        return; // a run reads the project; loading waits until it ends
     WaitCursor wait;
     depth::TProjectLoader loader(GPXdata, *Dialogs, [this](const std::string &l) { Log(l); });
     loader.ImportCoordinates = [this](formats::TShapefile &shp) {
@@ -57,6 +60,8 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
         dialog.exec();
     };
     loader.InterpolatorEnabled = btnInterpolate->isEnabled();
+    // Every chosen file is read, also after one that failed; the failures are named, each
+    // with its reason, in one box after the last file.
     std::vector<std::string> failed;
     bool added = false;
     for (const std::string &file : files) {
@@ -67,16 +72,13 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
             if (loader.LoadFile(file) == 0)
                 added = true;
             else
-                failed.push_back(file);
+                failed.push_back(file + (Exists(file) ? "" : ": file not found"));
         } catch (const depth::UnsupportedExtension &e) {
-            Dialogs->Error(e.what());
-            break; // later files are not read
+            failed.push_back(e.what()); // "File extension not supported: " and the path
         } catch (const std::exception &e) {
-            Dialogs->Error(file + ": " + e.what());
-            break;
+            failed.push_back(file + ": " + e.what());
         }
     }
-    // Every file that failed is named, not only the last one.
     if (!failed.empty()) {
         std::string text = "Error while loading file.";
         for (const std::string &f : failed)
@@ -85,6 +87,7 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
     }
     if (!added)
         return;
+    DiscardChart(); // the chart was made without the new tracks
     // What was added is shown, also when a later file failed.
     MaxDepth = loader.MaxDepth;
     GPXView.MaxDepth = MaxDepth;
@@ -131,6 +134,7 @@ void TForm1::btnTrkSaveGPXClick() {
         formats::TGPXFile writer;
         writer.GPXd = &GPXdata;
         writer.ExportGPX(*path);
+        Modified = false;
     });
 }
 
@@ -198,10 +202,10 @@ void TForm1::NoteLastPosition(mapview::TGPXDraw &view, QPoint p) {
     }
 }
 
-model::TPoint4D2 TForm1::ShowPosition(const mapview::TGPXDraw &view, QPoint p) {
+model::TPoint4D2 TForm1::ShowPosition(const mapview::TViewport &frame, QPoint p) {
     model::TPoint4D2 where;
-    where.Longitude = view.XToLo(p.x());
-    where.Latitude = view.YToLa(p.y());
+    where.Longitude = frame.XToLo(p.x());
+    where.Latitude = frame.YToLa(p.y());
     SetStatus(5, where.Coord());
     return where;
 }
@@ -219,7 +223,7 @@ void TForm1::GPXImageMouseMove(QMouseEvent *e) {
     NoteLastPosition(GPXView, p);
     if (!FileLoaded)
         return;
-    const model::TPoint4D2 where = ShowPosition(GPXView, p);
+    const model::TPoint4D2 where = ShowPosition(GPXView.Viewport(), p);
     const bool left = e->buttons() & Qt::LeftButton;
     if (left) {
         switch (GPXView.MouseMode) {
@@ -251,7 +255,7 @@ void TForm1::GPXImageMouseUp(QMouseEvent *e) {
     const QPoint p = MousePixel(e);
     const std::int32_t x = p.x(), y = p.y();
     NoteLastPosition(GPXView, p);
-    if (!FileLoaded)
+    if (!FileLoaded || Interpolating())
         return;
     // Alt keeps "Zoom Area", "Delete Area..." and "Delete Sample..." on for the next one.
     const bool keep = e->modifiers() & Qt::AltModifier;
@@ -267,17 +271,23 @@ void TForm1::GPXImageMouseUp(QMouseEvent *e) {
         GPXView.Redraw(false);
         UpdateStatistics();
         break;
-    case mapview::mmCutter:
+    case mapview::mmCutter: {
         if (!keep)
             LeaveMouseMode(EditProjectForm ? EditProjectForm->btnDeleteArea : nullptr);
+        const std::int64_t before = depth::CountPoints(GPXdata, 0);
         GPXView.CutterMouseTo(x, y);
         GPXView.wptSelection = nullptr; // it may have been cut
         GPXdata.Selection.Clear();
         GPXView.Redraw(false);
-        SetStatus(0, "");
         if (EditProjectForm)
             EditProjectForm->RefreshTV(); // emptied tracks and segments are gone
+        const std::int64_t removed = before - depth::CountPoints(GPXdata, 0);
+        if (removed > 0)
+            ProjectEdited("Deleted " + std::to_string(removed) + " points in the area");
+        else
+            SetStatus(0, "");
         break;
+    }
     case mapview::mmDeleteTrackPoint: {
         if (!keep)
             LeaveMouseMode(EditProjectForm ? EditProjectForm->btnDeleteSample : nullptr);
@@ -289,14 +299,20 @@ void TForm1::GPXImageMouseUp(QMouseEvent *e) {
             else if (auto *s = std::get_if<model::TGPXtrkseg *>(&entry))
                 list = *s;
         }
+        bool deleted = false;
         if (list && GPXView.wptSelection) {
             int index = list->IndexOf(GPXView.wptSelection);
-            if (index >= 0)
+            if (index >= 0) {
                 list->FreeAndDelete(index);
+                deleted = true;
+            }
             GPXView.wptSelection = nullptr;
         }
         GPXView.Redraw(false);
-        SetStatus(0, "");
+        if (deleted)
+            ProjectEdited("Deleted 1 sample");
+        else
+            SetStatus(0, "");
         break;
     }
     default:

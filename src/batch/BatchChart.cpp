@@ -167,7 +167,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
 
         model::TGPX IsoData;
         depth::TContourSummary contours = depth::BuildContours(
-            IsoData, p.GPXdata, p.GPXView, run.InterpResultArray, *p.mask, p.MaxDepth, o.isoStart, o.isoStep);
+            IsoData, p.GPXdata, p.GPXView.Viewport(), run.InterpResultArray, *p.mask, p.MaxDepth, o.isoStart, o.isoStep);
         seconds["contours"] = clock.Lap();
         peakMB["contours"] = PhaseClock::PeakMB();
 

@@ -134,7 +134,7 @@ void RunInterpolation(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
     job.Values = &run.InterpResultArray;
     job.ShadowArray = &mask.MaskArray;
     job.ShepardInterp = &interp;
-    job.View = &view;
+    job.View = view.Viewport();
     job.MaxDepth = MaxDepth;
     TStripeScheduler scheduler(view.Width(), settings.ThreadsRun, settings.ThreadsTasks, log);
     RunStripesBlocking(job, scheduler, StepProgress);

@@ -40,10 +40,10 @@ std::int32_t ParseBox(std::string_view text) {
 
 } // namespace
 
-TMovingSquares::TMovingSquares(model::TGPX &GPX, const mapview::TGPXDraw &TrackSource,
+TMovingSquares::TMovingSquares(model::TGPX &GPX, const mapview::TViewport &TrackSource,
                                const TMatSingle &InterpArray,
                                const mapview::TBooleanArray &MaskArray)
-    : IsoData(&GPX), Tracks(&TrackSource), Width(InterpArray.Width()),
+    : IsoData(&GPX), Tracks(TrackSource), Width(InterpArray.Width()),
       Height(InterpArray.Height()), FMaskArray(&MaskArray), FInterpArray(&InterpArray) {}
 
 void TMovingSquares::GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth,
@@ -53,7 +53,7 @@ void TMovingSquares::GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth,
     // The outermost ring of cells counts as neither deep nor water for the walk.
     IsoWalkRange = {1, Width - 2, 1, Height - 2};
 
-    const std::function<TColor32(float)> &penColor = DepthColor ? DepthColor : Tracks->DepthColor;
+    const std::function<TColor32(float)> &penColor = DepthColor;
 
     // Sized once; every cell is rewritten for each level.
     PointProcessed.SetSize(Width, Height);
@@ -208,8 +208,8 @@ void TMovingSquares::TraceIsoLine(std::int64_t level, std::int32_t startX, std::
                 seg->Reserve(FPiece.size());
                 for (const TVector &v : FPiece) {
                     auto p = std::make_unique<model::TGPXwpt>();
-                    p->Longitude = Tracks->XToLo(v.X);
-                    p->Latitude = Tracks->YToLa(v.Y);
+                    p->Longitude = Tracks.XToLo(v.X);
+                    p->Latitude = Tracks.YToLa(v.Y);
                     p->HBdepth = static_cast<double>(level);
                     seg->Add(std::move(p));
                 }
@@ -299,7 +299,7 @@ namespace {
 // shorelines are in place, as the edit boxes are read only then.
 template <class Levels>
 TContourSummary Build(model::TGPX &IsoData, const model::TGPX &Project,
-                      const mapview::TGPXDraw &GPXView, const TMatSingle &InterpResultArray,
+                      const mapview::TViewport &GPXView, const TMatSingle &InterpResultArray,
                       const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                       QImage *DebugImage, const std::function<TColor32(float)> &DepthColor,
                       Levels levels) {
@@ -330,7 +330,7 @@ TContourSummary Build(model::TGPX &IsoData, const model::TGPX &Project,
 } // namespace
 
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
-                              const mapview::TGPXDraw &GPXView,
+                              const mapview::TViewport &GPXView,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::string_view IsoStartText, std::string_view IsoStepText,
@@ -345,7 +345,7 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
 }
 
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
-                              const mapview::TGPXDraw &GPXView,
+                              const mapview::TViewport &GPXView,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::int32_t IsoStart, std::int32_t IsoStep, QImage *DebugImage,

@@ -3,7 +3,8 @@
 
 #include "depth/ColorModel.h"
 #include "depth/Grid.h"
-#include "mapview/GPXDraw.h"
+#include "mapview/MaskArray.h"
+#include "mapview/Viewport.h"
 #include "mapview/MaskArray.h"
 #include "model/GPX.h"
 
@@ -48,7 +49,7 @@ class TMovingSquares {
   public:
     // The grid and the mask are read only and must outlive the tracer; the mask must cover
     // the grid (Width x Height).
-    TMovingSquares(model::TGPX &GPX, const mapview::TGPXDraw &TrackSource,
+    TMovingSquares(model::TGPX &GPX, const mapview::TViewport &TrackSource,
                    const TMatSingle &InterpArray, const mapview::TBooleanArray &MaskArray);
     TMovingSquares(const TMovingSquares &) = delete;
     TMovingSquares &operator=(const TMovingSquares &) = delete;
@@ -59,13 +60,12 @@ class TMovingSquares {
     void GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth, std::int32_t DepthStep);
 
     model::TGPX *IsoData;             // not owned
-    const mapview::TGPXDraw *Tracks;  // converts vertices to positions; not owned
+    mapview::TViewport Tracks; // converts vertices to positions: the frame the grid was made in
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     // When set, the walk is drawn on it (best in Format_ARGB32); not owned.
     QImage *DebugImage = nullptr;
-    // Pen colour of the debug drawing per level (relative depth 0 ... 1); unset, the
-    // view's DepthColor is used, and opaque white without either.
+    // Pen colour of the debug drawing per level (relative depth 0 ... 1); unset, opaque white.
     std::function<TColor32(float)> DepthColor;
 
   private:
@@ -121,11 +121,11 @@ struct TContourSummary {
 // The contour build of "Start Contour Builder": empties IsoData, copies the project's
 // shorelines into it, then traces the levels from IsoStart by IsoStep up to MaxDepth (the
 // project's greatest depth, centimetres) over the grid, the narrowed water mask and the
-// project view's projection. The texts are those of the edit boxes, read step first; one
+// frame the grid was made in. The texts are those of the edit boxes, read step first; one
 // that is not a whole number throws ContourBuildError after the shorelines are copied, as
 // do a MaxDepth or a step of 0 or less. The caller clears and refits the contour view.
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
-                              const mapview::TGPXDraw &GPXView,
+                              const mapview::TViewport &Frame,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::string_view IsoStartText, std::string_view IsoStepText,
@@ -134,7 +134,7 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
 
 // The same with the start depth and the step already as numbers (the batch tool).
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
-                              const mapview::TGPXDraw &GPXView,
+                              const mapview::TViewport &Frame,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::int32_t IsoStart, std::int32_t IsoStep,

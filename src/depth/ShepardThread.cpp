@@ -22,12 +22,12 @@ void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<vo
             StepProgress();
         float *column = (*job.Values)[x];
         const std::uint8_t *shadow = (*job.ShadowArray)[x];
-        const float lon = static_cast<float>(job.View->XToLo(x));
+        const float lon = static_cast<float>(job.View.XToLo(x));
         for (std::int32_t k = 1; k <= H; ++k) {
             const std::int32_t y = H - k;
             if (!shadow[y])
                 continue;
-            const float lat = static_cast<float>(job.View->YToLa(y));
+            const float lat = static_cast<float>(job.View.YToLa(y));
             column[y] = static_cast<float>(static_cast<long double>(job.ShepardInterp->interp(lon, lat)) /
                                            job.MaxDepth);
         }

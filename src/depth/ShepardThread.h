@@ -5,7 +5,8 @@
 
 #include "depth/Grid.h"
 #include "depth/ShepardInterp.h"
-#include "mapview/GPXDraw.h"
+#include "mapview/MaskArray.h"
+#include "mapview/Viewport.h"
 #include "support/Dialogs.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ struct TStripeJob {
     TMatSingle *Values = nullptr;
     const mapview::TBooleanArray *ShadowArray = nullptr;
     const TShepardInterp *ShepardInterp = nullptr;
-    const mapview::TGPXDraw *View = nullptr;
+    mapview::TViewport View; // the frame the run started with
     std::int32_t MaxDepth = 1;
 };
 

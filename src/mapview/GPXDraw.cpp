@@ -20,11 +20,7 @@ namespace {
 
 constexpr long double kLongitudeFactor = TGPXDraw::k;
 
-std::int32_t Fit32(std::int64_t v) {
-    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
-        throw std::range_error("Range check error: pixel coordinate out of range");
-    return static_cast<std::int32_t>(v);
-}
+std::int32_t Fit32(std::int64_t v) { return TViewport::Fit32(v); }
 
 QColor ToQColor(TColor32 c) { return QColor::fromRgba(c); }
 
@@ -138,25 +134,10 @@ void TGPXDraw::ResetBBox(bool Center, bool OverSize) {
     BBox.Complete = true;
 }
 
-double TGPXDraw::XToLo(std::int32_t X) const {
-    if (BBox.Rm == 0)
-        return 0;
-    return static_cast<double>(static_cast<long double>(X) / BBox.Rm / kLongitudeFactor + BBox.O);
-}
-
-double TGPXDraw::YToLa(std::int32_t Y) const {
-    if (BBox.Rm == 0)
-        return 0;
-    return static_cast<double>(static_cast<long double>(std::int64_t{fHeight} - Y) / BBox.Rm + BBox.S);
-}
-
-std::int32_t TGPXDraw::LoToX(double Longitude) const {
-    return Fit32(support::Round((static_cast<long double>(Longitude) - BBox.O) * BBox.Rm * kLongitudeFactor));
-}
-
-std::int32_t TGPXDraw::LaToY(double Latitude) const {
-    return Fit32(fHeight - support::Round((static_cast<long double>(Latitude) - BBox.S) * BBox.Rm));
-}
+double TGPXDraw::XToLo(std::int32_t X) const { return Viewport().XToLo(X); }
+double TGPXDraw::YToLa(std::int32_t Y) const { return Viewport().YToLa(Y); }
+std::int32_t TGPXDraw::LoToX(double Longitude) const { return Viewport().LoToX(Longitude); }
+std::int32_t TGPXDraw::LaToY(double Latitude) const { return Viewport().LaToY(Latitude); }
 
 bool TGPXDraw::IsOnScreen(const model::TPoint4D2 &p) const {
     std::int32_t x = Point4D2ToX(p), y = Point4D2ToY(p);

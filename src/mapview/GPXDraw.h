@@ -5,6 +5,7 @@
 
 #include "mapview/ImageControl.h"
 #include "mapview/MaskArray.h"
+#include "mapview/Viewport.h"
 #include "model/GPX.h"
 
 #include <QImage>
@@ -51,7 +52,7 @@ struct TDrawOptions {
 class TGPXDraw {
   public:
     // One degree of longitude is k times as wide on the map as one of latitude is tall.
-    static constexpr long double k = 36.0L / 55.0L;
+    static constexpr long double k = TViewport::k;
 
     TGPXDraw();
     virtual ~TGPXDraw() = default;
@@ -97,6 +98,8 @@ class TGPXDraw {
     void Resize(std::int32_t iWidth, std::int32_t iHeight);
     void Resize(const TRect &Rect);
     void CalcRm(bool OverSize);
+    // The current frame as a value (see TViewport).
+    TViewport Viewport() const { return TViewport{BBox, fWidth, fHeight}; }
     void ResetBBox(bool Center, bool OverSize);
 
     double XToLo(std::int32_t X) const;
