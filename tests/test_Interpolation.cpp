@@ -141,7 +141,7 @@ TEST(Stripes, BoundsAndScheduling) {
     EXPECT_EQ(decrements, 3);
 }
 
-TEST(Stripes, BlockingRunFillsEveryMaskedColumnOnce) {
+TEST(Stripes, RunnerFillsEveryMaskedColumnOnceAndCanBeCancelled) {
     mapview::TGPXDraw view;
     model::TGPX doc;
     view.GPXd = &doc;
@@ -156,13 +156,30 @@ TEST(Stripes, BlockingRunFillsEveryMaskedColumnOnce) {
     TValueList vals{500};
     TShepardInterp interp(pts, vals, 5, 1, 0);
     TStripeJob job{&grid, &mask.MaskArray, &interp, view.Viewport(), 1000};
-    TStripeScheduler scheduler(37, 2, 8);
-    int steps = 0;
-    RunStripesBlocking(job, scheduler, [&] { ++steps; });
-    EXPECT_EQ(steps, 37);
+    std::vector<std::string> log;
+    TStripeRunner blocking(job, 2, 8);
+    blocking.Run([&](const std::string &l) { log.push_back(l); });
+    EXPECT_EQ(blocking.ColumnsDone(), 37);
+    EXPECT_EQ(blocking.ThreadsRunning(), 0);
+    ASSERT_EQ(log.size(), 1u + 2u + 6u); // tasks, the two first stripes, six more handed out
+    EXPECT_EQ(log[0], "Interpolate: #Tasks: 8");
     EXPECT_FLOAT_EQ(grid[0][0], 0.5f);
     EXPECT_FLOAT_EQ(grid[36][4], 0.5f);
     EXPECT_EQ(grid[3][2], 0); // not in the mask: never written
+
+    // Started and cancelled at once: every worker stops after its column, the end is
+    // reported once, and nothing runs on after Wait().
+    TMatSingle other(37, 5);
+    TStripeJob second = job;
+    second.Values = &other;
+    std::atomic<int> ends{0};
+    TStripeRunner runner(second, 2, 8);
+    runner.Cancel();
+    runner.Start([&] { ++ends; });
+    runner.Wait();
+    EXPECT_EQ(runner.ThreadsRunning(), 0);
+    EXPECT_EQ(ends.load(), 1);
+    EXPECT_LT(runner.ColumnsDone(), 37);
 }
 
 TEST(Smoothing, MaskedBoxMeanInPlace) {

@@ -34,6 +34,7 @@ class QSlider;
 class QSpinBox;
 class QStatusBar;
 class QTabWidget;
+class QTimer;
 class QVBoxLayout;
 
 namespace app {
@@ -149,7 +150,7 @@ class TForm1 : public QMainWindow {
     void UpdateInterpolatorSettings();
     void edtDontCareRadiusChange();
     void btnInterpolateClick();
-    bool Interpolating() const { return scheduler_ != nullptr; }
+    bool Interpolating() const { return runner_ != nullptr; }
     void DrawInterpolatedImage();
     void RefreshInterpolatedImage(); // the chart, else the band preview, at the image's size
     void InterpolatedImageMouseMove(QMouseEvent *e);
@@ -203,24 +204,17 @@ class TForm1 : public QMainWindow {
     model::TPoint4D2 ShowPosition(const mapview::TViewport &frame, QPoint p);
     void DrawBandPreview();
     void SetRunning(bool running); // a run locks out everything that reads or writes its data
-    void StartStripe(depth::TStripe stripe);
-    void InterpolationThreadDone();
+    void ShowRunProgress();
     void FinishInterpolation();
     void ConnectInterpolatorPage();
     void ConnectContourPage();
 
     TQtDialogs qtDialogs_{this};
     QPushButton *modeButton_ = nullptr; // the button whose mode is active
-    // The run under way: the interpolator, the stripes still to hand out, the workers' job.
+    // The run under way: the interpolator and the workers; a timer shows their progress.
     std::unique_ptr<depth::TShepardInterp> ShepardInterp;
-    std::unique_ptr<depth::TStripeScheduler> scheduler_;
-    depth::TStripeJob job_;
-    std::atomic<bool> cancelRun_{false};
-    int workersAlive_ = 0;
-    // Each worker adds one (release) as its last act and this thread reads it (acquire)
-    // before it touches what the worker read: an ordering our own code states, since
-    // Qt's hand-over of the finished signal happens in code the thread checker cannot see.
-    std::atomic<int> stripesEnded_{0};
+    std::unique_ptr<depth::TStripeRunner> runner_;
+    QTimer *runProgress_ = nullptr;
 };
 
 } // namespace app

@@ -20,18 +20,11 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QThread>
+#include <QTimer>
 
 #include <filesystem>
 
 namespace app {
-
-namespace {
-
-// Thrown on a worker when the window closes during a run: the stripe ends at once.
-struct RunCancelled {};
-
-} // namespace
 
 void TForm1::ConnectInterpolatorPage() {
     connect(udInterpolationWidth, &QSpinBox::valueChanged, this, [this] {
@@ -138,66 +131,44 @@ void TForm1::btnInterpolateClick() {
         InCoord, InDepth, static_cast<float>(tbInterpolatorStyle->value()), maxDontCareRadius,
         minDontCareRadius, Dialogs);
     InterpResultArray.SetSize(GPXView.Width(), GPXView.Height());
-    pbInterpolate->setMaximum(std::max(GPXView.Width() - 1, 1));
+    pbInterpolate->setMaximum(std::max(GPXView.Width(), 1)); // one step per column
     // The run keeps its frame and depth scale: the chart, its read-out and its contours
     // stay where the grid was computed whatever the map does afterwards.
     ChartFrame = GPXView.Viewport();
     ChartMaxDepth = MaxDepth;
 
-    job_ = depth::TStripeJob{&InterpResultArray, &MaskArray->MaskArray, ShepardInterp.get(), ChartFrame, ChartMaxDepth};
-    cancelRun_ = false;
-    scheduler_ = std::make_unique<depth::TStripeScheduler>(
-        GPXView.Width(), tbInterpolateThrds->value(), 4 * static_cast<int>(GetCPUCount()),
-        [this](const std::string &l) { Log(l); });
-    for (depth::TStripe s : scheduler_->Start())
-        StartStripe(s);
-    tbInterpolateThrds->SetSelEnd(scheduler_->ThreadsRunning);
-}
-
-// A worker computes one stripe and ends; its completion reaches this thread through the
-// event queue, which starts the next stripe. Progress is a synchronous call per column.
-void TForm1::StartStripe(depth::TStripe stripe) {
-    auto step = [this] {
-        if (cancelRun_)
-            throw RunCancelled();
-        QMetaObject::invokeMethod(
-            this, [this] { pbInterpolate->setValue(pbInterpolate->value() + 1); },
-            Qt::BlockingQueuedConnection);
-    };
-    QThread *worker = QThread::create([this, stripe, step] {
-        try {
-            depth::ComputeStripe(job_, stripe, step);
-        } catch (const RunCancelled &) {
-        }
-        stripesEnded_.fetch_add(1, std::memory_order_release);
-    });
-    ++workersAlive_;
-    connect(worker, &QThread::finished, this, [this, worker] {
-        (void)stripesEnded_.load(std::memory_order_acquire);
-        worker->deleteLater();
-        --workersAlive_;
-        InterpolationThreadDone();
-    });
-    worker->start();
-}
-
-void TForm1::InterpolationThreadDone() {
-    if (!scheduler_)
-        return;
-    if (cancelRun_) {
-        if (workersAlive_ == 0)
-            scheduler_.reset();
-        return;
+    const depth::TStripeJob job{&InterpResultArray, &MaskArray->MaskArray, ShepardInterp.get(), ChartFrame,
+                                ChartMaxDepth};
+    runner_ = std::make_unique<depth::TStripeRunner>(job, tbInterpolateThrds->value(),
+                                                     4 * static_cast<int>(GetCPUCount()));
+    // The last worker hands the end of the run to this thread through its event queue.
+    runner_->Start([this] { QMetaObject::invokeMethod(this, [this] { FinishInterpolation(); }, Qt::QueuedConnection); });
+    if (!runProgress_) {
+        runProgress_ = new QTimer(this);
+        runProgress_->setInterval(50);
+        connect(runProgress_, &QTimer::timeout, this, [this] { ShowRunProgress(); });
     }
-    if (std::optional<depth::TStripe> next = scheduler_->Done())
-        StartStripe(*next);
-    tbInterpolateThrds->SetSelEnd(scheduler_->ThreadsRunning);
-    if (scheduler_->Finished())
-        FinishInterpolation();
+    runProgress_->start();
+    tbInterpolateThrds->SetSelEnd(runner_->ThreadsRun()); // every chain starts at once
+}
+
+// The progress bar and the thread slider's band follow the workers' counters.
+void TForm1::ShowRunProgress() {
+    if (!runner_)
+        return;
+    for (const std::string &line : runner_->TakeLog())
+        Log(line);
+    pbInterpolate->setValue(runner_->ColumnsDone());
+    tbInterpolateThrds->SetSelEnd(runner_->ThreadsRunning());
 }
 
 void TForm1::FinishInterpolation() {
-    scheduler_.reset();
+    if (!runner_)
+        return; // the run was cancelled before its end arrived
+    runner_->Wait(); // joined: everything the workers wrote is ours now
+    runProgress_->stop();
+    ShowRunProgress();
+    runner_.reset();
     ShepardInterp.reset();
     ChartMask = *MaskArray;
     ChartShorelines = GPXView.ShorelinePolygonsFloat;
@@ -216,22 +187,21 @@ void TForm1::FinishInterpolation() {
 }
 
 void TForm1::closeEvent(QCloseEvent *e) {
-    // The workers read the grid, the masks and the view: stop them and wait for them
-    // before any of it goes away. Their progress calls need this thread, so it keeps
-    // handling events while it waits.
     if (!MayDiscardChanges()) {
         e->ignore();
         return;
     }
+    // The workers read the grid, the masks and the samples: stop them and wait for them
+    // before any of it goes away.
     if (Interpolating()) {
-        cancelRun_ = true;
-        while (workersAlive_ > 0) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        scheduler_.reset();
+        runner_->Cancel();
+        runner_->Wait();
+        runProgress_->stop();
+        runner_.reset();
         ShepardInterp.reset();
         SetRunning(false);
+        pbInterpolate->hide();
+        btnInterpolate->setEnabled(true);
         QApplication::restoreOverrideCursor();
     }
     QMainWindow::closeEvent(e);

@@ -108,7 +108,7 @@ void UpdateInterpolatorSettings(mapview::TGPXDraw &view, mapview::TMaskArray &ma
 void RunInterpolation(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
                       mapview::TMaskArray &shore, std::int32_t MaxDepth,
                       const TInterpolationSettings &settings, TInterpolationRun &run,
-                      support::LogLine log, const std::function<void()> &StepProgress) {
+                      support::LogLine log) {
     if (!log)
         log = [](const std::string &) {};
     if (MaxDepth <= 0)
@@ -136,8 +136,7 @@ void RunInterpolation(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
     job.ShepardInterp = &interp;
     job.View = view.Viewport();
     job.MaxDepth = MaxDepth;
-    TStripeScheduler scheduler(view.Width(), settings.ThreadsRun, settings.ThreadsTasks, log);
-    RunStripesBlocking(job, scheduler, StepProgress);
+    TStripeRunner(job, settings.ThreadsRun, settings.ThreadsTasks).Run(log);
     for (std::int32_t k = 0; k < settings.SmoothingRuns; ++k)
         SmoothArray(run.InterpResultArray, mask);
 }

@@ -59,7 +59,7 @@ struct TInterpolationRun {
 void RunInterpolation(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
                       mapview::TMaskArray &shore, std::int32_t MaxDepth,
                       const TInterpolationSettings &settings, TInterpolationRun &run,
-                      support::LogLine log, const std::function<void()> &StepProgress = nullptr);
+                      support::LogLine log);
 
 // The settings' refresh before a run: band width, masks, and both radii.
 void UpdateInterpolatorSettings(mapview::TGPXDraw &view, mapview::TMaskArray &mask,

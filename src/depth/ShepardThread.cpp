@@ -1,9 +1,6 @@
 #include "depth/ShepardThread.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <utility>
 
 namespace depth {
 
@@ -15,12 +12,12 @@ TStripe StripeBounds(std::int32_t width, std::int32_t ThreadsTasks, std::int32_t
     return {xStart, xStop};
 }
 
-void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<void()> &StepProgress) {
+void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<bool()> &column) {
     const std::int32_t H = job.Values->Height();
     for (std::int32_t x = stripe.xStart; x <= stripe.xStop; ++x) {
-        if (StepProgress)
-            StepProgress();
-        float *column = (*job.Values)[x];
+        if (column && !column())
+            return;
+        float *values = (*job.Values)[x];
         const std::uint8_t *shadow = (*job.ShadowArray)[x];
         const float lon = static_cast<float>(job.View.XToLo(x));
         for (std::int32_t k = 1; k <= H; ++k) {
@@ -28,7 +25,7 @@ void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<vo
             if (!shadow[y])
                 continue;
             const float lat = static_cast<float>(job.View.YToLa(y));
-            column[y] = static_cast<float>(static_cast<long double>(job.ShepardInterp->interp(lon, lat)) /
+            values[y] = static_cast<float>(static_cast<long double>(job.ShepardInterp->interp(lon, lat)) /
                                            job.MaxDepth);
         }
     }
@@ -67,41 +64,79 @@ std::optional<TStripe> TStripeScheduler::Done() {
     return std::nullopt;
 }
 
-void RunStripesBlocking(const TStripeJob &job, TStripeScheduler &scheduler,
-                        const std::function<void()> &StepProgress) {
-    std::mutex m;
-    std::condition_variable cv;
-    std::deque<std::size_t> finished; // slots of workers whose stripe is done
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(scheduler.ThreadsTasks));
-    std::mutex progressMutex;
-    auto progress = [&] {
-        std::lock_guard<std::mutex> lock(progressMutex);
-        if (StepProgress)
-            StepProgress();
-    };
-    auto launch = [&](TStripe s) {
-        workers.emplace_back([&, s, slot = workers.size()] {
-            ComputeStripe(job, s, progress);
-            std::lock_guard<std::mutex> lock(m);
-            finished.push_back(slot);
-            cv.notify_one();
-        });
-    };
-    for (TStripe s : scheduler.Start())
-        launch(s);
-    while (!scheduler.Finished()) {
-        std::size_t slot;
-        {
-            std::unique_lock<std::mutex> lock(m);
-            cv.wait(lock, [&] { return !finished.empty(); });
-            slot = finished.front();
-            finished.pop_front();
-        }
-        workers[slot].join(); // the worker has ended; its completion is handled here
-        if (std::optional<TStripe> next = scheduler.Done())
-            launch(*next);
+TStripeRunner::TStripeRunner(const TStripeJob &job, std::int32_t threadsRun, std::int32_t threadsTasks)
+    : job_(job), scheduler_(job.Values->Width(), threadsRun, threadsTasks,
+                            [this](const std::string &line) { log_.push_back(line); }) {}
+
+TStripeRunner::~TStripeRunner() {
+    Cancel();
+    Wait();
+}
+
+void TStripeRunner::Start(std::function<void()> finished) {
+    finished_ = std::move(finished);
+    started_ = true;
+    std::vector<TStripe> first;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        first = scheduler_.Start();
+        running_.store(scheduler_.ThreadsRunning, std::memory_order_release);
     }
+    workers_.reserve(first.size());
+    for (TStripe s : first)
+        workers_.emplace_back([this, s] { Chain(s); });
+}
+
+// One worker chain: its stripe, then the next one the scheduler hands out, until none is
+// left. The chain that ends last reports the end of the run.
+void TStripeRunner::Chain(TStripe stripe) {
+    auto column = [this] {
+        if (cancelled_.load(std::memory_order_relaxed))
+            return false;
+        columnsDone_.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    };
+    for (;;) {
+        ComputeStripe(job_, stripe, column);
+        std::optional<TStripe> next;
+        bool last = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            next = cancelled_.load(std::memory_order_relaxed) ? std::nullopt : scheduler_.Done();
+            if (!next) {
+                if (cancelled_.load(std::memory_order_relaxed))
+                    --scheduler_.ThreadsRunning;
+                last = scheduler_.Finished();
+            }
+        }
+        if (next) {
+            stripe = *next;
+            continue;
+        }
+        if (last && finished_)
+            finished_();
+        running_.fetch_sub(1, std::memory_order_release); // the chain's last act
+        return;
+    }
+}
+
+void TStripeRunner::Run(const support::LogLine &log) {
+    Start(nullptr);
+    Wait();
+    for (const std::string &line : TakeLog())
+        if (log)
+            log(line);
+}
+
+void TStripeRunner::Wait() {
+    for (std::thread &w : workers_)
+        if (w.joinable())
+            w.join();
+}
+
+std::vector<std::string> TStripeRunner::TakeLog() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(log_, {});
 }
 
 } // namespace depth
