@@ -4,7 +4,7 @@
 // and its stripes, without redrawing the view's masks).
 #include "SampleLake.h"
 
-#include "depth/Interpolation.h"
+#include "depth/Project.h"
 #include "depth/ProjectLoader.h"
 
 #include <chrono>
@@ -19,31 +19,26 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
 }
 
 struct Lake {
-    model::TGPX doc;
+    depth::TProject project;
     mapview::TImageControl image{840, 600};
-    mapview::TMaskArray mask{840, 600}, shore{840, 600};
-    mapview::TGPXDraw view;
     depth::TInterpolationSettings settings;
     explicit Lake(int soundings) {
-        bench::MakeSampleLake(doc, soundings);
-        view.ShadowMapEnabled = true;
-        view.GPXd = &doc;
-        view.Image = &image;
-        view.MaskArray = &mask;
-        view.ShoreArray = &shore;
-        view.SetWidth(840);
-        view.SetHeight(600);
-        view.ResetBBox(true, true);
-        view.GenerateAllShorelinePolygons();
+        bench::MakeSampleLake(project.GPXdata, soundings);
+        project.MaxDepth = depth::GetMaxDepth(project.GPXdata);
+        project.GPXView.Image = &image;
+        project.GPXView.SetWidth(840);
+        project.GPXView.SetHeight(600);
+        project.SetMaskSize(840, 600);
+        project.Fit();
         double pixel = 0;
         settings.ThreadsRun = 2;
         settings.ThreadsTasks = 8;
-        depth::UpdateInterpolatorSettings(view, mask, shore, settings, 50, pixel);
+        depth::UpdateInterpolatorSettings(project.GPXView.Viewport(), settings, 50, pixel);
     }
     // Seconds of the whole run; `grid` gets those from the first log line about the
     // samples on (building the interpolator, the stripes, the smoothing), that is the run
-    // without redrawing the view and its masks.
-    double Run(depth::TShepardInterp::Scan scan, depth::TInterpolationRun &run, double &grid) {
+    // without the masks, the band and the samples.
+    double Run(depth::TShepardInterp::Scan scan, depth::TMatSingle &grid, std::size_t &samples, double &gridSeconds) {
         settings.Scan = scan;
         auto t0 = std::chrono::steady_clock::now();
         auto tGrid = t0;
@@ -51,8 +46,10 @@ struct Lake {
             if (line.rfind("Interpolate: Working on", 0) == 0)
                 tGrid = std::chrono::steady_clock::now();
         };
-        depth::RunInterpolation(view, mask, shore, depth::GetMaxDepth(doc), settings, run, log);
-        grid = Seconds(tGrid);
+        depth::RunInterpolation(project, settings, log);
+        gridSeconds = Seconds(tGrid);
+        grid = project.InterpResultArray;
+        samples = project.InCoord.size();
         return Seconds(t0);
     }
 };
@@ -65,12 +62,13 @@ int main(int argc, char **argv) {
                 "index s", "ratio", "index grid s", "identical");
     for (int n : {20000, 100000, 500000}) {
         Lake lake(n);
-        depth::TInterpolationRun indexed, linear;
+        depth::TMatSingle indexed, linear;
+        std::size_t samples = 0;
         double gi = 0, gl = 0;
-        double ti = lake.Run(depth::TShepardInterp::Scan::Indexed, indexed, gi);
-        double tl = skipLinear ? 0 : lake.Run(depth::TShepardInterp::Scan::Linear, linear, gl);
-        bool same = skipLinear || indexed.InterpResultArray.Cells() == linear.InterpResultArray.Cells();
-        std::printf("%-10d %10zu %12.3f %12.3f %8.1f %14.3f %10s\n", n, indexed.InCoord.size(),
+        double ti = lake.Run(depth::TShepardInterp::Scan::Indexed, indexed, samples, gi);
+        double tl = skipLinear ? 0 : lake.Run(depth::TShepardInterp::Scan::Linear, linear, samples, gl);
+        bool same = skipLinear || indexed.Cells() == linear.Cells();
+        std::printf("%-10d %10zu %12.3f %12.3f %8.1f %14.3f %10s\n", n, samples,
                     tl, ti, skipLinear ? 0.0 : tl / ti, gi, same ? "yes" : "NO");
     }
     return 0;

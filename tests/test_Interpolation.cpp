@@ -1,4 +1,5 @@
 #include "depth/Interpolation.h"
+#include "depth/Project.h"
 
 #include <gtest/gtest.h>
 
@@ -205,9 +206,6 @@ TEST(Smoothing, MaskedBoxMeanInPlace) {
 }
 
 TEST(InterpolationRun, RefusesAProjectWithoutDepth) {
-    mapview::TGPXDraw view;
-    mapview::TMaskArray mask(10, 10), shore(10, 10);
-    TInterpolationRun run;
-    EXPECT_THROW(RunInterpolation(view, mask, shore, 0, TInterpolationSettings{}, run, nullptr),
-                 InterpolationRefused);
+    TProject project;
+    EXPECT_THROW(RunInterpolation(project, TInterpolationSettings{}, nullptr), InterpolationRefused);
 }

@@ -156,8 +156,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
 
     // 1. the Debug tab; 2. the masks at the map image's size; 3. the shadow map raster
     PageControl->setTabVisible(PageControl->indexOf(TabDebug), true);
-    MaskArray = std::make_unique<mapview::TMaskArray>(GPXImage->width(), GPXImage->height());
-    ShoreArray = std::make_unique<mapview::TMaskArray>(GPXImage->width(), GPXImage->height());
+    Project.SetMaskSize(GPXImage->width(), GPXImage->height());
     ShadowMap = QImage(GPXImage->width(), GPXImage->height(), QImage::Format_ARGB32);
     // 4. the slider labels; 5. the size limits
     lblInterpolateThrds->setText("CPUs for calculation: " + QString::number(tbInterpolateThrds->value()));
@@ -430,8 +429,8 @@ void TForm1::BuildDebugPage() {
         if (Interpolating())
             return;
         Guarded([&] {
-            GPXView.GenerateAllShorelinePolygons();
-            depth::UpdateMaskAndShoreSamples(GPXView, *MaskArray, *ShoreArray, InCoord, InDepth);
+            Project.ShorelineMasks();
+            Project.GatherSamples(Project.Band(udInterpolationWidth->value()));
         });
     });
 }
@@ -522,9 +521,7 @@ void TForm1::ResetProjectState() {
 
 void TForm1::DiscardChart() {
     InterpLoaded = false;
-    InterpResultArray.SetSize(0, 0);
-    ChartMask = mapview::TMaskArray(0, 0);
-    ChartShorelines.clear();
+    Project.DiscardChart();
     for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap})
         b->setEnabled(false);
     if (PageControl->currentWidget() == TabInterpolator)
@@ -626,8 +623,7 @@ void TForm1::GPXImageResize() {
     if (Interpolating())
         return; // the window is frozen during a run; the masks are the workers'
     const int w = GPXImage->width(), h = GPXImage->height();
-    ShoreArray->Resize(w, h);
-    MaskArray->Resize(w, h);
+    Project.SetMaskSize(w, h);
     if (FileLoaded) {
         GPXView.Resize(mapview::TRect{0, 0, w, h});
         GPXView.Redraw(false);

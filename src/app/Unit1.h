@@ -8,6 +8,7 @@
 #include "app/SelectionSlider.h"
 #include "depth/ColorModel.h"
 #include "depth/Grid.h"
+#include "depth/Project.h"
 #include "depth/ShepardInterp.h"
 #include "mapview/GPXDraw.h"
 #include "model/GPX.h"
@@ -52,28 +53,26 @@ class TForm1 : public QMainWindow {
     support::Dialogs *Dialogs;
     TEditProjectForm *EditProjectForm = nullptr; // created after the window, not owned
 
-    // Project state
+    // Project state: the pipeline shared with the batch tool, under the window's names.
+    depth::TProject Project;
     bool FileLoaded = false;
     bool InterpLoaded = false;
     bool IsoLoaded = false;
-    depth::TPointList InCoord;
-    depth::TValueList InDepth;
-    depth::TMatSingle InterpResultArray;
-    std::unique_ptr<mapview::TMaskArray> MaskArray, ShoreArray;
-    std::int32_t MaxDepth = 0;
+    depth::TPointList &InCoord = Project.InCoord;
+    depth::TValueList &InDepth = Project.InDepth;
+    depth::TMatSingle &InterpResultArray = Project.InterpResultArray;
+    std::unique_ptr<mapview::TMaskArray> &MaskArray = Project.MaskArray, &ShoreArray = Project.ShoreArray;
+    std::int32_t &MaxDepth = Project.MaxDepth;
     float maxDontCareRadius = 0, minDontCareRadius = 0;
-    model::TGPX GPXdata, IsoData;
-    mapview::TGPXDraw GPXView, IsoView;
+    model::TGPX &GPXdata = Project.GPXdata, &IsoData = Project.IsoData;
+    mapview::TGPXDraw &GPXView = Project.GPXView;
+    mapview::TGPXDraw IsoView;
     std::uint32_t clShallowWater = 0x00FF00, clDeepWater = 0xFF0000; // red in the low byte
     QImage ShadowMap;
     double AvrgPixelDistance = 0;
-    // The chart of the last run and what it was made with: the frame, MaxDepth, narrowed
-    // water mask and shorelines of the run. Zooming, panning or a new setting afterwards
-    // leave it as it is; a load, an edit or "Start over" discard it (DiscardChart).
-    mapview::TViewport ChartFrame;
-    std::int32_t ChartMaxDepth = 0;
-    mapview::TMaskArray ChartMask{0, 0};
-    mapview::TArrayOfArrayOfFloatPoint ChartShorelines;
+    // The chart of the last run (see TProject): a load, an edit or "Start over" discard it.
+    const mapview::TViewport &ChartFrame = Project.ChartFrame;
+    const mapview::TMaskArray &ChartMask = Project.ChartMask;
     // The project holds changes that "Save Project..." has not written.
     bool Modified = false;
     // The colour model editor holds the one colour model every drawing reads.

@@ -61,8 +61,7 @@ void TForm1::btnIsoMapClick() {
     };
     {
         Finally done{*this};
-        depth::TContourSummary summary = depth::BuildContours(
-            IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth,
+        depth::TContourSummary summary = Project.TraceContours(
             edtIsoStart->text().toStdString(), edtIsoStep->text().toStdString(),
             &imgDebug->Control.Bitmap, [this](float o) { return FGradient().ColorAt(o); });
         lblNumIsoTracks->setText(QString::fromStdString(summary.NumIsoTracksText()));

@@ -7,6 +7,7 @@
 
 #include "depth/DepthChart.h"
 #include "depth/Interpolation.h"
+#include "mapview/BandRaster.h"
 #include "support/ImageFiles.h"
 #include "support/NumText.h"
 
@@ -50,11 +51,9 @@ void TForm1::edtDontCareRadiusChange() {
 void TForm1::UpdateInterpolatorSettings() {
     if (!FileLoaded || Interpolating())
         return;
-    AvrgPixelDistance = depth::AveragePixelDistance(GPXView);
+    AvrgPixelDistance = depth::AveragePixelDistance(GPXView.Viewport());
     GPXView.ShadowMapTrackWidth = udInterpolationWidth->value();
-    GPXView.Redraw(true);
-    depth::UpdateMaskAndShoreSamples(GPXView, *MaskArray, *ShoreArray, InCoord, InDepth);
-    ShadowMap = GPXView.ShadowMap.copy();
+    ShadowMap = mapview::BandImage(Project.Band(udInterpolationWidth->value()), GPXView.ShadowMapTrackColor);
     if (InterpLoaded)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -66,7 +65,7 @@ void TForm1::UpdateInterpolatorSettings() {
         udDontCareRadius->setValue(udInterpolationWidth->value());
     }
     edtDontCareRadiusChange();
-    depth::DontCareRadii(GPXView, udDontCareRadius->value(), maxDontCareRadius, minDontCareRadius);
+    depth::DontCareRadii(GPXView.Viewport(), udDontCareRadius->value(), maxDontCareRadius, minDontCareRadius);
     QApplication::restoreOverrideCursor();
 }
 
@@ -108,37 +107,28 @@ void TForm1::btnInterpolateClick() {
     pbInterpolate->show();
 
     InterpLoaded = false; // nothing draws or reads the grid while the workers write it
-    InterpResultArray.SetSize(0, 0);
-    InCoord.clear();
-    InDepth.clear();
+    Project.DiscardChart();
     // The band at the radius the box shows, also when the page's refresh has not run.
     GPXView.ShadowMapTrackWidth = udInterpolationWidth->value();
-    GPXView.Redraw(true);
-    GPXView.GenerateAllShorelinePolygons();
-    depth::UpdateMaskAndShoreSamples(GPXView, *MaskArray, *ShoreArray, InCoord, InDepth);
-    ShadowMap = GPXView.ShadowMap.copy();
-    GPXView.ShadowMapTrackWidth = udInterpolationWidth->value();
-    depth::GatherSoundings(GPXView, InCoord, InDepth);
+    const mapview::TBooleanArray band = Project.Band(udInterpolationWidth->value());
+    ShadowMap = mapview::BandImage(band, GPXView.ShadowMapTrackColor);
+    Project.ShorelineMasks();
+    Project.GatherSamples(band);
     // Both radii as the boxes show them now (a radius box that a refresh overwrote, or that
     // stopped following after a first run, would make the box do nothing).
     if (AvrgPixelDistance == 0)
-        AvrgPixelDistance = depth::AveragePixelDistance(GPXView);
-    depth::DontCareRadii(GPXView, udDontCareRadius->value(), maxDontCareRadius, minDontCareRadius);
+        AvrgPixelDistance = depth::AveragePixelDistance(GPXView.Viewport());
+    depth::DontCareRadii(GPXView.Viewport(), udDontCareRadius->value(), maxDontCareRadius, minDontCareRadius);
     Log("Interpolate: Working on " + std::to_string(InCoord.size()) + " samples");
     Log("Interpolate: maxDontCareRadius is " + support::FloatToStrG15(maxDontCareRadius));
     Log("Interpolate: minDontCareRadius is " + support::FloatToStrG15(minDontCareRadius));
     ShepardInterp = std::make_unique<depth::TShepardInterp>(
         InCoord, InDepth, static_cast<float>(tbInterpolatorStyle->value()), maxDontCareRadius,
         minDontCareRadius, Dialogs);
-    InterpResultArray.SetSize(GPXView.Width(), GPXView.Height());
-    pbInterpolate->setMaximum(std::max(GPXView.Width(), 1)); // one step per column
     // The run keeps its frame and depth scale: the chart, its read-out and its contours
     // stay where the grid was computed whatever the map does afterwards.
-    ChartFrame = GPXView.Viewport();
-    ChartMaxDepth = MaxDepth;
-
-    const depth::TStripeJob job{&InterpResultArray, &MaskArray->MaskArray, ShepardInterp.get(), ChartFrame,
-                                ChartMaxDepth};
+    const depth::TStripeJob job = Project.PrepareRun(*ShepardInterp);
+    pbInterpolate->setMaximum(std::max(job.View.Width, 1)); // one step per column
     runner_ = std::make_unique<depth::TStripeRunner>(job, tbInterpolateThrds->value(),
                                                      4 * static_cast<int>(GetCPUCount()));
     // The last worker hands the end of the run to this thread through its event queue.
@@ -170,10 +160,8 @@ void TForm1::FinishInterpolation() {
     ShowRunProgress();
     runner_.reset();
     ShepardInterp.reset();
-    ChartMask = *MaskArray;
-    ChartShorelines = GPXView.ShorelinePolygonsFloat;
-    for (int k = 0; k < udSmoothingRuns->value(); ++k)
-        depth::SmoothArray(InterpResultArray, ChartMask);
+    Project.KeepChart();
+    Project.Smooth(udSmoothingRuns->value());
     SetRunning(false);
     QApplication::restoreOverrideCursor();
     btnInterpolate->setEnabled(true);
@@ -212,7 +200,7 @@ void TForm1::DrawInterpolatedImage() {
         return;
     InterpolatedImage->Layers.clear();
     depth::DrawInterpolatedImage(InterpolatedImage->Control.Bitmap, InterpResultArray, ChartMask,
-                                 FGradient(), ChartShorelines,
+                                 FGradient(), Project.ChartShorelines,
                                  0xFF000000u | ((clShallowWater & 0xFF) << 16) | (clShallowWater & 0xFF00) |
                                      ((clShallowWater >> 16) & 0xFF));
     InterpolatedImage->update();
@@ -229,7 +217,7 @@ void TForm1::InterpolatedImageMouseMove(QMouseEvent *e) {
     if (ChartMask.InRaster(x, y) && ChartMask.Get(x, y) && x < InterpResultArray.Width() &&
         y < InterpResultArray.Height()) {
         // The grid holds depth / MaxDepth of its run; shown in metres like the sample read-out.
-        const double metres = static_cast<double>(InterpResultArray[x][y]) * ChartMaxDepth / 100.0;
+        const double metres = static_cast<double>(InterpResultArray[x][y]) * Project.ChartMaxDepth / 100.0;
         SetStatus(0, "Depth: " + support::FloatToStrF(metres, 4, 2) + " m");
     } else {
         SetStatus(0, "undiscovered area...");

@@ -150,37 +150,33 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         settings.ThreadsTasks = 4 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         settings.Scan = o.linear ? depth::TShepardInterp::Scan::Linear : depth::TShepardInterp::Scan::Indexed;
         double pixel = 0;
-        p.GPXView.GenerateAllShorelinePolygons();
-        depth::UpdateInterpolatorSettings(p.GPXView, *p.mask, *p.shore, settings, o.radius, pixel);
+        depth::TProject &project = p.project;
+        depth::UpdateInterpolatorSettings(p.GPXView.Viewport(), settings, o.radius, pixel);
         seconds["masks"] = clock.Lap();
         peakMB["masks"] = PhaseClock::PeakMB();
 
-        depth::TInterpolationRun run;
-        depth::RunInterpolation(p.GPXView, *p.mask, *p.shore, p.MaxDepth, settings, run,
-                                [&](const std::string &l) { p.log.push_back(l); });
+        depth::RunInterpolation(project, settings, [&](const std::string &l) { p.log.push_back(l); });
         seconds["interpolation"] = clock.Lap();
         peakMB["interpolation"] = PhaseClock::PeakMB();
-        for (int k = 0; k < o.smoothing; ++k)
-            depth::SmoothArray(run.InterpResultArray, *p.mask);
+        project.Smooth(o.smoothing);
         seconds["smoothing"] = clock.Lap();
         peakMB["smoothing"] = PhaseClock::PeakMB();
 
-        model::TGPX IsoData;
-        depth::TContourSummary contours = depth::BuildContours(
-            IsoData, p.GPXdata, p.GPXView.Viewport(), run.InterpResultArray, *p.mask, p.MaxDepth, o.isoStart, o.isoStep);
+        const depth::TContourSummary contours = project.TraceContours(o.isoStart, o.isoStep);
+        const model::TGPX &IsoData = project.IsoData;
         seconds["contours"] = clock.Lap();
         peakMB["contours"] = PhaseClock::PeakMB();
 
         if (o.image) {
             QImage chart(o.width, o.height, QImage::Format_ARGB32);
-            depth::DrawInterpolatedImage(chart, run.InterpResultArray, *p.mask, p.gradient,
-                                         p.GPXView.ShorelinePolygonsFloat);
+            depth::DrawInterpolatedImage(chart, project.InterpResultArray, project.ChartMask, p.gradient,
+                                         project.ChartShorelines);
             SaveQImage(*o.image, chart);
             written.push_back(*o.image);
         }
         if (o.contours) {
             formats::TGPXFile writer;
-            writer.GPXd = &IsoData;
+            writer.GPXd = &project.IsoData;
             writer.ExportGPX(*o.contours);
             written.push_back(*o.contours);
         }
@@ -196,7 +192,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
                 throw std::runtime_error("HT files not written: " + ht.NotWritten.front());
         }
         if (o.grid) {
-            WriteGrid(*o.grid, run.InterpResultArray);
+            WriteGrid(*o.grid, project.InterpResultArray);
             written.push_back(*o.grid);
         }
         seconds["export"] = clock.Lap();
@@ -205,9 +201,9 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         std::size_t water = 0;
         for (int x = 0; x < o.width; ++x)
             for (int y = 0; y < o.height; ++y)
-                water += p.mask->Get(x, y);
-        summary["samples"] = run.InCoord.size();
-        summary["shoreSamples"] = run.ShoreSamples;
+                water += project.ChartMask.Get(x, y);
+        summary["samples"] = project.InCoord.size();
+        summary["shoreSamples"] = project.ShoreSamples;
         summary["waterCells"] = water;
         summary["MaxDepth"] = p.MaxDepth;
         summary["contourTracks"] = contours.NumTracks;

@@ -38,13 +38,9 @@ void BatchProject::Colors(const std::optional<std::string> &cmtFile) {
 
 void BatchProject::FitView(int width, int height, bool shadowMap) {
     image = std::make_unique<mapview::TImageControl>(width, height);
-    mask = std::make_unique<mapview::TMaskArray>(width, height);
-    shore = std::make_unique<mapview::TMaskArray>(width, height);
+    project.SetMaskSize(width, height);
     GPXView.ShadowMapEnabled = shadowMap;
-    GPXView.GPXd = &GPXdata;
     GPXView.Image = image.get();
-    GPXView.MaskArray = mask.get();
-    GPXView.ShoreArray = shore.get();
     GPXView.SetWidth(width);
     GPXView.SetHeight(height);
     // The project map's colours in the desktop program.
@@ -53,8 +49,7 @@ void BatchProject::FitView(int width, int height, bool shadowMap) {
     GPXView.ShadowMapTrackColor = 0xFFC0C0C0;
     GPXView.MaxDepth = MaxDepth;
     GPXView.DepthColor = [this](float offset) { return gradient.ColorAt(offset); };
-    GPXView.filled = false;
-    GPXView.ResetBBox(true, true);
+    project.Fit();
     GPXView.Redraw(false);
 }
 

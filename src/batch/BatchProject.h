@@ -4,6 +4,7 @@
 
 #include "batch/ShapefileOptions.h"
 #include "depth/ColorModel.h"
+#include "depth/Project.h"
 #include "depth/ProjectLoader.h"
 #include "mapview/GPXDraw.h"
 
@@ -32,14 +33,14 @@ class AnsweringDialogs : public support::ScriptedDialogs {
 };
 
 struct BatchProject {
-    model::TGPX GPXdata;
+    depth::TProject project; // the same pipeline the desktop program runs
+    model::TGPX &GPXdata = project.GPXdata;
+    mapview::TGPXDraw &GPXView = project.GPXView;
+    std::int32_t &MaxDepth = project.MaxDepth;
     AnsweringDialogs dialogs;
     std::vector<std::string> log;
     depth::TColor32Gradient gradient;
     std::unique_ptr<mapview::TImageControl> image;
-    std::unique_ptr<mapview::TMaskArray> mask, shore;
-    mapview::TGPXDraw GPXView;
-    std::int32_t MaxDepth = 0;
 
     // Loads every file as "Add Files..." does; throws with the file's name on failure.
     void Load(const std::vector<std::string> &files, std::optional<std::string> addDepth = {},

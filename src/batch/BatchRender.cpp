@@ -86,11 +86,11 @@ int RunRender(const std::vector<std::string> &args, std::ostream &out, std::ostr
             view.GenerateAllShorelinePolygons();
             QImage raster(o.width, o.height, QImage::Format_ARGB32);
             if (o.mask) {
-                p.mask->MaskToImage(raster);
+                p.project.MaskArray->MaskToImage(raster);
                 SaveQImage(*o.mask, raster);
             }
             if (o.shore) {
-                p.shore->MaskToImage(raster);
+                p.project.ShoreArray->MaskToImage(raster);
                 SaveQImage(*o.shore, raster);
             }
         }

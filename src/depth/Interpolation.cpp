@@ -7,7 +7,7 @@
 
 namespace depth {
 
-double AveragePixelDistance(const mapview::TGPXDraw &view) {
+double AveragePixelDistance(const mapview::TViewport &view) {
     model::TPoint4D2 origin;
     origin.Longitude = view.XToLo(0);
     origin.Latitude = view.YToLa(0);
@@ -16,7 +16,7 @@ double AveragePixelDistance(const mapview::TGPXDraw &view) {
     return (d1 + d2) / 2;
 }
 
-void DontCareRadii(const mapview::TGPXDraw &view, std::int32_t r, float &maxR, float &minR) {
+void DontCareRadii(const mapview::TViewport &view, std::int32_t r, float &maxR, float &minR) {
     maxR = static_cast<float>(std::fabs(view.XToLo(1) - view.XToLo(r)));
     minR = static_cast<float>(std::fabs(view.XToLo(0) - view.XToLo(1)));
 }
@@ -25,40 +25,38 @@ std::string PixelLengthLabel(std::int32_t pixels, double AvrgPixelDistance) {
     return "px = " + support::FloatToStrF(pixels * AvrgPixelDistance, 4, 1) + "m";
 }
 
-void UpdateMaskAndShoreSamples(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
-                               const mapview::TMaskArray &shore, TPointList &InCoord,
-                               TValueList &InDepth) {
-    QImage &shadow = view.ShadowMap;
-    // The outermost ring of pixels never belongs to the band.
-    const int sw = shadow.width(), sh = shadow.height();
-    for (int x = 0; x < sw; ++x) {
-        shadow.setPixel(x, 0, 0xFFFFFFFFu);
-        shadow.setPixel(x, sh - 1, 0xFFFFFFFFu);
-    }
-    for (int y = 0; y < sh; ++y) {
-        shadow.setPixel(0, y, 0xFFFFFFFFu);
-        shadow.setPixel(sw - 1, y, 0xFFFFFFFFu);
-    }
-    const std::int32_t W = view.Width(), H = view.Height();
+void NarrowMaskToBand(mapview::TMaskArray &mask, const mapview::TBooleanArray &band) {
+    const std::int32_t W = band.Width(), H = band.Height();
     for (std::int32_t y = 0; y < H; ++y)
-        for (std::int32_t x = 0; x < W; ++x) {
+        for (std::int32_t x = 0; x < W; ++x)
             if (mask.InRaster(x, y) && mask.MaskArray[x][y]) {
-                const bool inBand = x < shadow.width() && y < shadow.height() &&
-                                    shadow.pixel(x, y) != 0xFFFFFFFFu;
-                mask.MaskArray[x][y] = inBand;
+                // The outermost ring of cells never belongs to the band.
+                const bool ring = x == 0 || y == 0 || x == W - 1 || y == H - 1;
+                mask.MaskArray[x][y] = !ring && band[x][y];
             }
-            if (shore.InRaster(x, y) && shore.Get(x, y)) {
-                InCoord.push_back({static_cast<float>(view.XToLo(x)), static_cast<float>(view.YToLa(y))});
-                InDepth.push_back(0);
-            }
-        }
 }
 
-void GatherSoundings(const mapview::TGPXDraw &view, TPointList &InCoord, TValueList &InDepth) {
-    if (!view.GPXd)
-        return;
-    const model::TBBox &b = view.BBox;
-    for (const auto &t : view.GPXd->trk.Items())
+void AppendShoreSamples(const mapview::TViewport &frame, const mapview::TMaskArray &shore, TPointList &InCoord,
+                        TValueList &InDepth) {
+    for (std::int32_t y = 0; y < frame.Height; ++y)
+        for (std::int32_t x = 0; x < frame.Width; ++x)
+            if (shore.InRaster(x, y) && shore.Get(x, y)) {
+                InCoord.push_back({static_cast<float>(frame.XToLo(x)), static_cast<float>(frame.YToLa(y))});
+                InDepth.push_back(0);
+            }
+}
+
+void UpdateMaskAndShoreSamples(const mapview::TViewport &frame, const mapview::TBooleanArray &band,
+                               mapview::TMaskArray &mask, const mapview::TMaskArray &shore, TPointList &InCoord,
+                               TValueList &InDepth) {
+    NarrowMaskToBand(mask, band);
+    AppendShoreSamples(frame, shore, InCoord, InDepth);
+}
+
+void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TPointList &InCoord,
+                     TValueList &InDepth) {
+    const model::TBBox &b = frame.BBox;
+    for (const auto &t : doc.trk.Items())
         for (const auto &s : t->Items()) {
             if (s->maxdepth == 0)
                 continue;
@@ -93,52 +91,10 @@ void SmoothArray(TMatSingle &grid, const mapview::TMaskArray &mask) {
         }
 }
 
-void UpdateInterpolatorSettings(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
-                                mapview::TMaskArray &shore, TInterpolationSettings &settings,
+void UpdateInterpolatorSettings(const mapview::TViewport &frame, TInterpolationSettings &settings,
                                 std::int32_t DontCareRadius, double &AvrgPixelDistance) {
-    AvrgPixelDistance = AveragePixelDistance(view);
-    view.ShadowMapTrackWidth = settings.ExtrapolationRadius;
-    view.Redraw(true);
-    TPointList coord;
-    TValueList depth;
-    UpdateMaskAndShoreSamples(view, mask, shore, coord, depth);
-    DontCareRadii(view, DontCareRadius, settings.maxDontCareRadius, settings.minDontCareRadius);
-}
-
-void RunInterpolation(mapview::TGPXDraw &view, mapview::TMaskArray &mask,
-                      mapview::TMaskArray &shore, std::int32_t MaxDepth,
-                      const TInterpolationSettings &settings, TInterpolationRun &run,
-                      support::LogLine log) {
-    if (!log)
-        log = [](const std::string &) {};
-    if (MaxDepth <= 0)
-        throw InterpolationRefused("No sounding deeper than 0 cm: there is no depth to interpolate.");
-    run.InCoord.clear();
-    run.InDepth.clear();
-    view.Redraw(true);
-    view.GenerateAllShorelinePolygons();
-    UpdateMaskAndShoreSamples(view, mask, shore, run.InCoord, run.InDepth);
-    view.ShadowMapTrackWidth = settings.ExtrapolationRadius;
-    run.ShoreSamples = run.InCoord.size();
-    GatherSoundings(view, run.InCoord, run.InDepth);
-
-    log("Interpolate: Working on " + std::to_string(run.InCoord.size()) + " samples");
-    log("Interpolate: maxDontCareRadius is " + support::FloatToStrG15(settings.maxDontCareRadius));
-    log("Interpolate: minDontCareRadius is " + support::FloatToStrG15(settings.minDontCareRadius));
-    TShepardInterp interp(run.InCoord, run.InDepth, static_cast<float>(settings.Style),
-                          settings.maxDontCareRadius, settings.minDontCareRadius, nullptr,
-                          settings.Scan);
-    run.InterpResultArray.SetSize(view.Width(), view.Height());
-
-    TStripeJob job;
-    job.Values = &run.InterpResultArray;
-    job.ShadowArray = &mask.MaskArray;
-    job.ShepardInterp = &interp;
-    job.View = view.Viewport();
-    job.MaxDepth = MaxDepth;
-    TStripeRunner(job, settings.ThreadsRun, settings.ThreadsTasks).Run(log);
-    for (std::int32_t k = 0; k < settings.SmoothingRuns; ++k)
-        SmoothArray(run.InterpResultArray, mask);
+    AvrgPixelDistance = AveragePixelDistance(frame);
+    DontCareRadii(frame, DontCareRadius, settings.maxDontCareRadius, settings.minDontCareRadius);
 }
 
 } // namespace depth

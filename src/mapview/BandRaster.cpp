@@ -85,10 +85,9 @@ void AddToRow(std::vector<Interval> &row, Interval iv) {
 
 } // namespace
 
-void DrawRoundBand(QImage &image, const std::vector<QPointF> &line, double width,
-                   std::uint32_t color) {
-    const int W = image.width(), H = image.height();
-    if (line.size() < 2 || W == 0 || H == 0 || !(width > 0))
+void FillRoundBand(int W, int H, const std::vector<QPointF> &line, double width,
+                   const std::function<void(int y, int from, int to)> &fillRow) {
+    if (line.size() < 2 || W <= 0 || H <= 0 || !(width > 0))
         return;
     const double r = width / 2;
     double minY = line[0].y(), maxY = minY;
@@ -117,13 +116,11 @@ void DrawRoundBand(QImage &image, const std::vector<QPointF> &line, double width
         if (ivs.empty())
             continue;
         std::sort(ivs.begin(), ivs.end(), [](const Interval &p, const Interval &q) { return p.lo < q.lo; });
-        auto *px = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
         auto fill = [&](double lo, double hi) {
             // pixels x with lo <= x + 0.5 <= hi
             double from = std::max(0.0, std::ceil(lo - 0.5)), to = std::min(W - 1.0, std::floor(hi - 0.5));
-            if (from > to)
-                return;
-            std::fill(px + static_cast<int>(from), px + static_cast<int>(to) + 1, color);
+            if (from <= to)
+                fillRow(y, static_cast<int>(from), static_cast<int>(to));
         };
         double lo = ivs[0].lo, hi = ivs[0].hi;
         for (std::size_t k = 1; k < ivs.size(); ++k) {
@@ -135,6 +132,62 @@ void DrawRoundBand(QImage &image, const std::vector<QPointF> &line, double width
         }
         fill(lo, hi);
     }
+}
+
+TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double width) {
+    TBooleanArray band;
+    band.SetSize(frame.Width, frame.Height);
+    if (!frame.BBox.Complete)
+        return band;
+    auto fill = [&](int y, int from, int to) {
+        for (int x = from; x <= to; ++x)
+            band[x][y] = 1;
+    };
+    // Pixel (x, y) is the cell whose centre is (x + 0.5, y + 0.5) on the raster.
+    auto pixel = [&](const model::TPoint4D2 &p) {
+        return QPointF(frame.LoToX(p.Longitude) + 0.5, frame.LaToY(p.Latitude) + 0.5);
+    };
+    // A run of consecutive pieces with depth is filled at once (a wide stroke per piece
+    // made large surveys take seconds).
+    std::vector<QPointF> run;
+    auto flush = [&] {
+        FillRoundBand(frame.Width, frame.Height, run, width, fill);
+        run.clear();
+    };
+    for (const auto &t : doc.trk.Items())
+        for (const auto &s : t->Items()) {
+            if (!s->Enabled() || s->Empty())
+                continue;
+            const model::TGPXwpt *prev = s->Get(0);
+            QPointF b = pixel(*prev);
+            for (int i = 1; i < s->Count(); ++i) {
+                const model::TGPXwpt *cur = s->Get(i);
+                const QPointF a = b;
+                b = pixel(*cur);
+                if (prev->HBdepth > 0) {
+                    if (run.empty())
+                        run.push_back(a);
+                    run.push_back(b);
+                } else {
+                    flush();
+                }
+                prev = cur;
+            }
+            flush();
+        }
+    return band;
+}
+
+QImage BandImage(const TBooleanArray &band, std::uint32_t color) {
+    QImage image(band.Width(), band.Height(), QImage::Format_ARGB32);
+    image.fill(QColor::fromRgba(0xFFFFFFFF));
+    for (int y = 0; y < band.Height(); ++y) {
+        auto *row = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
+        for (int x = 0; x < band.Width(); ++x)
+            if (band[x][y])
+                row[x] = color;
+    }
+    return image;
 }
 
 } // namespace mapview

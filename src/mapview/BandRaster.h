@@ -1,17 +1,32 @@
-// The shadow band of a polyline: every pixel whose centre lies within half the width of
-// one of its pieces (round joins and round ends), filled row by row as the union of the
-// pieces' intervals, so that a survey of many short pieces costs one fill of its area.
+// The shadow band of the soundings: every pixel whose centre lies within half the width of
+// a piece of a sounding track (round joins and round ends), filled row by row as the union
+// of the pieces' intervals, so that a survey of many short pieces costs one fill of its area.
+// The band is a value the interpolation reads; the map only draws it.
 #pragma once
+
+#include "mapview/MaskArray.h"
+#include "mapview/Viewport.h"
+#include "model/GPX.h"
 
 #include <QImage>
 #include <QPointF>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace mapview {
 
-void DrawRoundBand(QImage &image, const std::vector<QPointF> &polyline, double width,
-                   std::uint32_t color);
+// Calls fill(y, from, to) with the columns from..to (inclusive) of row y that the band of
+// the polyline covers on a raster of W x H pixels.
+void FillRoundBand(int W, int H, const std::vector<QPointF> &polyline, double width,
+                   const std::function<void(int y, int from, int to)> &fill);
+
+// The band of every enabled track segment's pieces that start at a sounding (depth > 0),
+// on the frame's pixel grid.
+TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double width);
+
+// The band as the map shows it: `color` on band cells, opaque white elsewhere.
+QImage BandImage(const TBooleanArray &band, std::uint32_t color);
 
 } // namespace mapview

@@ -2,6 +2,7 @@
 
 #include "mapview/BandRaster.h"
 #include "mapview/RasterLine.h"
+#include "mapview/Shorelines.h"
 
 #include "support/Rounding.h"
 
@@ -231,8 +232,9 @@ void TGPXDraw::Redraw(bool GenerateAll) {
     {
         UpdateGuard guard(Image);
         Image->Bitmap.fill(ToQColor(Options.BackGroundColor));
+        // The band is computed as a value; the shadow map only shows it.
         if (GenerateAll && ShadowMapEnabled)
-            ShadowMap.fill(QColor::fromRgba(0xFFFFFFFF));
+            ShadowMap = BandImage(ComputeBand(*GPXd, Viewport(), ShadowMapTrackWidth), ShadowMapTrackColor);
         // Selected segments in a second pass, so that they lie on top.
         for (bool selectedPass : {false, true})
             for (const auto &t : GPXd->trk.Items())
@@ -251,7 +253,7 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom
                              std::int32_t PTo, bool Selected, bool GenerateAll) {
     if (Track.Empty() || !BBox.Complete || !Image)
         return false;
-    const bool shadow = ShadowMapEnabled && GenerateAll && !ShadowMap.isNull();
+    (void)GenerateAll; // the band is drawn by Redraw from ComputeBand
     QPainter image(&Image->Bitmap);
     image.setRenderHint(QPainter::Antialiasing, true);
     auto stroke = [](QPainter &p, const QPolygonF &line, TColor32 color, double width, bool round) {
@@ -265,14 +267,6 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom
     auto pixel = [&](const model::TPoint4D2 &p) {
         return QPointF(Point4D2ToX(p) + 0.5, Point4D2ToY(p) + 0.5);
     };
-    // The band is the union of the pieces' round-capped strokes; a run of consecutive
-    // pieces with depth is filled at once (a wide stroke per piece made large surveys
-    // take seconds).
-    std::vector<QPointF> band;
-    auto flushBand = [&] {
-        DrawRoundBand(ShadowMap, band, ShadowMapTrackWidth, ShadowMapTrackColor);
-        band.clear();
-    };
     const model::TGPXwpt *prev = Track.Get(pFrom);
     QPointF b = pixel(*prev);
     for (std::int32_t i = pFrom + 1; i <= PTo; ++i) {
@@ -282,22 +276,13 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom
         if (prev->HBdepth > 0) {
             float offset = MaxDepth > 0 ? static_cast<float>(prev->HBdepth / MaxDepth) : 1.0f;
             TColor32 color = DepthColor ? DepthColor(offset) : DepthColorDeep;
-            if (shadow) {
-                if (band.empty())
-                    band.push_back(a);
-                band.push_back(b);
-            }
             stroke(image, QPolygonF({a, b}), color, Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
         } else {
-            if (shadow)
-                flushBand();
             stroke(image, QPolygonF({a, b}), Selected ? Options.SelectedColor : DepthColorShallow,
                    Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
         }
         prev = cur;
     }
-    if (shadow)
-        flushBand();
     return true;
 }
 
@@ -373,46 +358,25 @@ void TGPXDraw::CutterMouseTo(std::int32_t X, std::int32_t Y) {
 void TGPXDraw::GenerateAllShorelinePolygons() {
     if (!Image || !GPXd)
         return;
-    if (ShoreArray)
+    TShorelines shores = BuildShorelines(*GPXd, Viewport(), MaskArray ? MaskArray->array_width : 0,
+                                         MaskArray ? MaskArray->array_height : 0);
+    ShorelinePolygons = std::move(shores.Polygons);
+    ShorelinePolygonsFloat = std::move(shores.PolygonsFloat);
+    nPolygon = static_cast<std::int32_t>(ShorelinePolygons.size()) - 1;
+    if (MaskArray)
+        *MaskArray = std::move(shores.Mask);
+    if (ShoreArray) {
         ShoreArray->Clear();
-    if (MaskArray)
-        MaskArray->Clear();
-    ShorelinePolygons.clear();
-    ShorelinePolygonsFloat.clear();
-    nPolygon = -1;
-    for (const auto &t : GPXd->trk.Items())
-        for (const auto &s : t->Items())
-            if (s->maxdepth == 0)
-                GenerateShorelinePolygons(*s);
-    if (MaskArray)
-        MaskArray->DrawShorelineAndIslands(ShorelinePolygons);
+        for (const auto &poly : ShorelinePolygons)
+            for (std::size_t i = 0; i + 1 < poly.size(); ++i)
+                ShoreArray->DrawLine(poly[i].X, poly[i].Y, poly[i + 1].X, poly[i + 1].Y);
+    }
 }
 
 void TGPXDraw::GenerateShorelinePolygons(const model::TGPXwptList &Track) {
-    if (Track.Empty() || !BBox.Complete)
-        return;
-    ++nPolygon;
-    TArrayOfPoint &poly = ShorelinePolygons.emplace_back();
-    TArrayOfFloatPoint &polyF = ShorelinePolygonsFloat.emplace_back();
-    auto append = [&](TPoint p) {
-        poly.push_back(p);
-        polyF.push_back({static_cast<float>(p.X), static_cast<float>(p.Y)});
-    };
-    const model::TGPXwpt *prev = Track.Get(0);
-    for (int i = 0; i < Track.Count(); ++i) {
-        const model::TGPXwpt *cur = Track.Get(i);
-        const TPoint s{Point4D2ToX(*prev), Point4D2ToY(*prev)};
-        if (poly.empty())
-            append(s);
-        const TPoint z{Point4D2ToX(*cur), Point4D2ToY(*cur)};
-        // Runs of equal pixels collapse to one; the last point's pixel always ends it.
-        if (!(z == s) || i == Track.Count() - 1) {
-            append(z);
-            if (ShoreArray)
-                ShoreArray->DrawLine(s.X, s.Y, z.X, z.Y);
-        }
-        prev = cur;
-    }
+    const std::size_t before = ShorelinePolygons.size();
+    AppendShorelinePolygon(Track, Viewport(), ShorelinePolygons, ShorelinePolygonsFloat, ShoreArray);
+    nPolygon += static_cast<std::int32_t>(ShorelinePolygons.size() - before);
 }
 
 } // namespace mapview

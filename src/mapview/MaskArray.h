@@ -25,6 +25,8 @@ class TBooleanArray {
         return cells_.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(height_);
     }
     void Fill(bool value) { std::fill(cells_.begin(), cells_.end(), value ? 1 : 0); }
+    std::int32_t Width() const { return width_; }
+    std::int32_t Height() const { return height_; }
 
   private:
     std::int32_t width_ = 0, height_ = 0;
