@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -121,6 +122,33 @@ void WriteGrid(const std::string &path, const depth::TMatSingle &grid) {
     out.Commit();
 }
 
+// The levels of the contour tracks ("ISO 200 cm" -> 200), each once, in the document's order.
+nlohmann::json ContourLevels(const model::TGPX &IsoData) {
+    nlohmann::json levels = nlohmann::json::array();
+    for (const auto &t : IsoData.trk.Items()) {
+        int level = 0;
+        if (std::sscanf(t->name.c_str(), "ISO %d cm", &level) == 1 && (levels.empty() || levels.back() != level))
+            levels.push_back(level);
+    }
+    return levels;
+}
+
+// The first contour track that is not a shoreline: its name, its points, its first and last
+// position (latitude, longitude).
+nlohmann::json FirstContour(const model::TGPX &IsoData) {
+    for (const auto &t : IsoData.trk.Items()) {
+        if (t->name == "Shoreline" || t->Empty() || t->First()->Empty())
+            continue;
+        const model::TGPXtrkseg &s = *t->First();
+        auto position = [](const model::TGPXwpt *p) { return nlohmann::json::array({p->Latitude, p->Longitude}); };
+        return {{"name", t->name},
+                {"points", s.Count()},
+                {"first", position(s.Get(0))},
+                {"last", position(s.Get(s.Count() - 1))}};
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -208,6 +236,8 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         summary["MaxDepth"] = p.MaxDepth;
         summary["contourTracks"] = contours.NumTracks;
         summary["contourPoints"] = contours.NumPoints;
+        summary["levels"] = ContourLevels(IsoData);
+        summary["firstContour"] = FirstContour(IsoData);
         summary["files"] = written;
         summary["seconds"] = seconds;
         summary["peakMB"] = peakMB;
