@@ -1,6 +1,7 @@
 #include "app/ColorModelEditor.h"
 
 #include "support/Dialogs.h"
+#include "support/FilePath.h"
 #include "support/NumText.h"
 
 #include <QBrush>
@@ -76,12 +77,6 @@ QPushButton *Button(const char *text, const char *name, QWidget *parent) {
     b->setObjectName(name);
     b->setAutoDefault(false);
     return b;
-}
-
-bool FileExists(const std::string &path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::path(std::u8string(path.begin(), path.end())),
-                                   ec);
 }
 
 } // namespace
@@ -296,7 +291,7 @@ void TColorModelEditorForm::btnSaveClick() {
         dialogs_.SaveFile("Save color model...", "Color Model|*.cmt", "cmt");
     if (!path)
         return;
-    if (FileExists(*path) && !dialogs_.AskYesNo("Overwrite " + *path + " ?"))
+    if (!support::MayOverwrite(dialogs_, *path))
         return;
     try {
         depth::SaveColorModel(*path, MemoLines());

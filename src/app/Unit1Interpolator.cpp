@@ -8,6 +8,7 @@
 #include "depth/DepthChart.h"
 #include "depth/Interpolation.h"
 #include "mapview/BandRaster.h"
+#include "support/FilePath.h"
 #include "support/ImageFiles.h"
 #include "support/NumText.h"
 
@@ -231,8 +232,7 @@ void TForm1::SaveImage(const QImage &image) {
         Dialogs->SaveFile("Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp");
     if (!path)
         return;
-    std::error_code ec;
-    if (std::filesystem::exists(*path, ec) && !Dialogs->AskYesNo("Overwrite " + *path + " ?"))
+    if (!support::MayOverwrite(*Dialogs, *path))
         return;
     try {
         support::SaveImage(*path, reinterpret_cast<const std::uint32_t *>(image.constBits()),

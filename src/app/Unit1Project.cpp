@@ -9,6 +9,7 @@
 #include "depth/ProjectLoader.h"
 #include "formats/GPXFile.h"
 #include "support/AtomicFile.h"
+#include "support/FilePath.h"
 #include "support/NumText.h"
 
 #include <QApplication>
@@ -27,11 +28,6 @@ struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
-
-bool Exists(const std::string &path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
-}
 
 } // namespace
 
@@ -72,7 +68,7 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
             if (loader.LoadFile(file) == 0)
                 added = true;
             else
-                failed.push_back(file + (Exists(file) ? "" : ": file not found"));
+                failed.push_back(file + (support::FileExists(file) ? "" : ": file not found"));
         } catch (const depth::UnsupportedExtension &e) {
             failed.push_back(e.what()); // "File extension not supported: " and the path
         } catch (const std::exception &e) {
@@ -115,10 +111,10 @@ void TForm1::btnTrkSaveGPXClick() {
         std::optional<std::string> path = Dialogs->SaveFile("Save current project...", "GPX file|*.gpx", "gpx");
         if (!path)
             return;
-        const bool exists = Exists(*path);
-        if (exists && !Dialogs->AskYesNo("Overwrite " + *path + " ?"))
+        const bool exists = support::FileExists(*path);
+        if (!support::MayOverwrite(*Dialogs, *path))
             return;
-        if (depth::LowerExtension(*path) != ".gpx") {
+        if (support::LowerExtension(*path) != ".gpx") {
             Dialogs->Error("File extension not supported: " + *path, support::BoxButton::Cancel);
             return;
         }

@@ -44,6 +44,10 @@ class Dialogs {
                                                 const std::string &defaultExt) = 0;
 };
 
+// The one "Overwrite?" question: true when nothing is at the path, or the user says Yes to
+// `question` + path + " ?".
+bool MayOverwrite(Dialogs &dialogs, const std::string &path, const std::string &question = "Overwrite ");
+
 // Answers from queues (the default when a queue is empty: No, the default text, cancel)
 // and records every box shown.
 class ScriptedDialogs : public Dialogs {

@@ -1,5 +1,7 @@
 #include "support/ImageFiles.h"
 
+#include "support/FilePath.h"
+
 #include "support/AtomicFile.h"
 #include "support/NumText.h"
 
@@ -206,14 +208,6 @@ bool TryEncodeJPEG(const std::uint32_t *pixels, int width, int height, std::size
     }
     std::free(dest.buffer);
     return true;
-}
-
-std::string LowerExtension(const std::string &path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return "";
-    return LowerAscii(std::string_view(path).substr(dot));
 }
 
 } // namespace
