@@ -1,6 +1,8 @@
 #include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
 #include "depth/MovingSquares.h"
+#include "depth/Project.h"
+#include "depth/ProjectLoader.h"
 #include "app/Unit1.h"
 #include "support/AtomicFile.h"
 
@@ -83,6 +85,37 @@ std::vector<std::pair<double, double>> Vertices(const model::TGPX &doc) {
 }
 
 } // namespace
+
+TEST_F(Run, TheWindowRunsThePipelinesSteps) {
+    ASSERT_NO_FATAL_FAILURE(Interpolate());
+    form.btnIsoMapClick();
+
+    // The same files through the pipeline directly, at the map's size and the page's settings.
+    depth::TProject project;
+    support::ScriptedDialogs quiet;
+    depth::TProjectLoader loader(project.GPXdata, quiet, nullptr);
+    for (const char *file : {DEPTHWRIGHT_EXAMPLES "/shoreline.gpx", DEPTHWRIGHT_EXAMPLES "/soundings.gpx"})
+        ASSERT_EQ(loader.LoadFile(file), 0);
+    project.MaxDepth = loader.MaxDepth;
+    project.GPXView.SetWidth(form.GPXImage->width());
+    project.GPXView.SetHeight(form.GPXImage->height());
+    project.SetMaskSize(form.GPXImage->width(), form.GPXImage->height());
+    project.Fit();
+    depth::TInterpolationSettings settings;
+    settings.ExtrapolationRadius = form.udInterpolationWidth->value();
+    settings.SmoothingRuns = form.udSmoothingRuns->value();
+    settings.Style = form.tbInterpolatorStyle->value();
+    settings.ThreadsTasks = 4 * static_cast<int>(TForm1::GetCPUCount());
+    double pixel = 0;
+    depth::UpdateInterpolatorSettings(project.GPXView.Viewport(), settings, form.udDontCareRadius->value(), pixel);
+    depth::RunInterpolation(project, settings, nullptr);
+    project.TraceContours(form.edtIsoStart->text().toInt(), form.edtIsoStep->text().toInt());
+
+    const auto &mine = form.InterpResultArray.Cells(), &theirs = project.InterpResultArray.Cells();
+    ASSERT_EQ(mine.size(), theirs.size());
+    EXPECT_EQ(std::memcmp(mine.data(), theirs.data(), mine.size() * sizeof(float)), 0);
+    EXPECT_TRUE(Vertices(form.IsoData) == Vertices(project.IsoData));
+}
 
 TEST_F(Run, TheChartCoversTheWholeImageWithAndWithoutTheProgressBar) {
     ASSERT_NO_FATAL_FAILURE(Interpolate());
