@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
+#include <numeric>
 
 namespace fs = std::filesystem;
 using depth::kNewFileMarker;
@@ -351,16 +353,144 @@ TEST_F(ChosenHT, OverwriteAccepted) {
 }
 
 TEST_F(ChosenHT, RefusedByTheWriterIsNotWritten) {
-    // Segments too far apart for one file: the writer says why, the export adds its own box.
-    model::TGPX far;
-    AddTrack(far, "T", {2});
-    AddTrack(far, "T", {2}, 10000000);
+    // A position no HT file can hold: the writer says why, the export adds its own box.
+    model::TGPX bad;
+    AddTrack(bad, "T", {2}).First()->Last()->Longitude = 1e5;
     Answer({"a.ht"});
-    EXPECT_EQ(ex.CreateHT(far, 0), 0);
+    EXPECT_EQ(ex.CreateHT(bad, 0), 0);
     EXPECT_TRUE(ex.Written.empty());
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_EQ(dialogs.shown[1].text, "Error while writing 000.ht");
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Position out of range for an HT file.",
+                                                         "Error while writing 000.ht"}));
     EXPECT_FALSE(fs::exists(dir.Path("a.ht")));
+}
+
+// ---------------------------------------------------------------------------------------
+// Contours far apart
+
+namespace {
+
+using Seg = std::vector<std::array<double, 3>>; // (lat, lon, depth)
+
+// A closed ring of `count` points around (lat, lon).
+Seg Ring(double lat, double lon, double radius, int count, double depth) {
+    Seg s;
+    for (int i = 0; i <= count; ++i) {
+        const double a = 2 * 3.141592653589793 * (i % count) / count;
+        s.push_back({lat + radius * std::sin(a), lon + 1.5 * radius * std::cos(a), depth});
+    }
+    return s;
+}
+
+// A straight line of `count` points.
+Seg Line(double lat1, double lon1, double lat2, double lon2, int count, double depth) {
+    Seg s;
+    for (int i = 0; i < count; ++i)
+        s.push_back({lat1 + (lat2 - lat1) * i / (count - 1), lon1 + (lon2 - lon1) * i / (count - 1),
+                     depth});
+    return s;
+}
+
+void AddSegments(model::TGPX &doc, const std::string &name, const std::vector<Seg> &segments) {
+    model::TGPXtrk &trk = *doc.trk.Add(std::make_unique<model::TGPXtrk>());
+    trk.name = name;
+    for (const Seg &seg : segments) {
+        model::TGPXtrkseg &s = *trk.Add(std::make_unique<model::TGPXtrkseg>());
+        for (const auto &p : seg) {
+            auto w = std::make_unique<model::TGPXwpt>();
+            w->Latitude = p[0];
+            w->Longitude = p[1];
+            w->HBdepth = p[2];
+            s.Add(std::move(w));
+        }
+    }
+}
+
+} // namespace
+
+TEST(CreateHTExport, ContoursFarApartGoIntoFilesOfTheirOwn) {
+    // Two lakes at 47 deg N, about 40 km apart: 59000 Mercator units in easting, more than
+    // one record can bridge between segments.
+    const double lat = 47.0, lonA = 8.0, lonB = 8.53;
+    const Seg shoreA = Ring(lat, lonA, 0.02, 60, 0), shoreB = Ring(lat, lonB, 0.015, 50, 0);
+    const Seg isoA = Ring(lat, lonA, 0.01, 40, 100), isoB = Ring(lat, lonB, 0.008, 30, 100);
+    const Seg deepA = Ring(lat, lonA, 0.004, 20, 200), deepB = Ring(lat, lonB, 0.003, 12, 200);
+    // Starts in lake A and ends in lake B; inside a segment the writer bridges the gap itself.
+    const Seg across = Line(lat, lonA, lat, lonB, 200, 150);
+    struct Case {
+        const char *what;
+        std::vector<std::pair<std::string, std::vector<Seg>>> tracks;
+        std::vector<int> segmentsPerFile;
+    };
+    const std::vector<Case> cases = {
+        {"the lakes alternate",
+         {{"Shoreline", {shoreA, shoreB}},
+          {"ISO 100 cm", {isoA}},
+          {"ISO 100 cm", {isoB}},
+          {"ISO 200 cm", {deepA, deepB}}},
+         {1, 1, 1, 1, 1, 1}},
+        {"one lake after the other",
+         {{"Shoreline", {shoreA}},
+          {"ISO 100 cm", {isoA}},
+          {"ISO 100 cm", {isoB}},
+          {"ISO 200 cm", {deepB}}},
+         {2, 2}},
+        // The writer puts a later track's segments last first: the line across would sit
+        // between the first shore and the ring before it, its end 40 km from that ring.
+        {"a later segment ends far from the one written after it",
+         {{"Shoreline", {shoreA}}, {"ISO 150 cm", {isoA, across}}},
+         {2, 1}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        model::TGPX doc;
+        std::vector<std::pair<std::int32_t, std::int32_t>> expected;
+        int segments = 0;
+        for (const auto &[name, segs] : c.tracks) {
+            AddSegments(doc, name, segs);
+            for (const Seg &s : segs) {
+                ++segments;
+                for (const auto &p : s)
+                    expected.push_back({THTConvert::LongitudeToEasting(p[1]),
+                                        THTConvert::LatitudeToNorthing(p[0])});
+            }
+        }
+        // The batch tool's way, as the desktop's: every file of the document is written.
+        TempDir dir;
+        support::ScriptedDialogs dialogs;
+        const depth::THTFolderResult r =
+            depth::SaveHTFilesToFolder(doc, dir.path.string(), "Lakes", true, nullptr, dialogs);
+        for (const auto &s : dialogs.shown)
+            EXPECT_EQ(s.kind, support::BoxKind::Information) << s.text;
+        EXPECT_TRUE(r.NotWritten.empty());
+        ASSERT_EQ(r.Written.size(), c.segmentsPerFile.size());
+        EXPECT_EQ(r.NextNumber, static_cast<int>(c.segmentsPerFile.size()));
+
+        std::vector<std::pair<std::int32_t, std::int32_t>> written;
+        std::vector<int> segmentsPerFile;
+        int points = 0;
+        for (std::size_t k = 0; k < r.Written.size(); ++k) {
+            EXPECT_EQ(r.Written[k], dir.Path(depth::HTDefaultFileName(static_cast<int>(k))));
+            const HTFile h = ReadHTFile(r.Written[k]);
+            segmentsPerFile.push_back(h.segments);
+            for (const HTFile::Pos &p : h.pos)
+                written.push_back({p.E, p.N});
+            // Our own reader takes every file back, segment by segment.
+            model::TGPX back;
+            support::ScriptedDialogs quiet;
+            THTConvert reader(&back, "", r.Written[k], quiet);
+            ASSERT_TRUE(reader.ReadHT());
+            EXPECT_EQ(reader.sTrackName, depth::HTTrackName("Lakes", static_cast<int>(k)));
+            EXPECT_EQ(back.trk[0]->Count(), h.segments);
+            for (const auto &s : back.trk[0]->Items())
+                points += s->Count();
+        }
+        EXPECT_EQ(segmentsPerFile, c.segmentsPerFile);
+        EXPECT_EQ(std::accumulate(segmentsPerFile.begin(), segmentsPerFile.end(), 0), segments);
+        EXPECT_EQ(points, static_cast<int>(expected.size()));
+        std::sort(expected.begin(), expected.end());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, expected); // every point once, none made up
+    }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -191,7 +192,13 @@ int THTExport::CreateHT(const model::TGPX &doc, int number) {
         Log("CreateHT: iterate ===== " + Number3(number) + " ======");
         model::TGPX part;
         int total = 0, points = 0;
-        bool full = false;
+        bool full = false; // the file is closed and the document goes on in the next one
+        // The writer puts the first track's segments first, then those of the later tracks
+        // from the last visited back; a segment of a later track thus lands between the end
+        // of the first track and the later segment visited before it. The jumps to both
+        // must fit one record, or the segment starts the next file, with an origin of its own.
+        const model::TGPXwpt *headLast = nullptr;  // the first track's last point so far
+        const model::TGPXwpt *tailFirst = nullptr; // the first point written after it
         for (int t = rt; t < doc.trk.Count() && !full; ++t) {
             const model::TGPXtrk &track = *doc.trk[t];
             model::TGPXtrk &partTrack = *part.trk.Add(std::make_unique<model::TGPXtrk>());
@@ -202,7 +209,19 @@ int THTExport::CreateHT(const model::TGPX &doc, int number) {
                 // segment's separator must not overfill it.
                 const bool first = t == rt && s == rs;
                 const int start = first ? rp : 0;
-                if (!first && total + 3 + (start < segment.Count() ? 1 : 0) > kHTFileBudget) {
+                bool fits = first || total + 3 + (start < segment.Count() ? 1 : 0) <= kHTFileBudget;
+                if (fits && start < segment.Count()) {
+                    // The points this file takes: up to the end or until the budget is spent.
+                    const int last =
+                        std::min(segment.Count() - 1, start + kHTFileBudget - total - 4);
+                    const model::TGPXwpt &a = *segment[start], &b = *segment[last];
+                    const bool head = t == rt;
+                    fits = (!headLast || formats::THTConvert::SegmentsJoin(*headLast, a)) &&
+                           (head || !tailFirst || formats::THTConvert::SegmentsJoin(b, *tailFirst));
+                    if (fits)
+                        (head ? headLast : tailFirst) = head ? &b : &a;
+                }
+                if (!fits) {
                     full = true;
                     rt = t, rs = s, rp = 0;
                     break;
