@@ -309,16 +309,34 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
         std::vector<std::string> questions, errors;
     };
     const std::vector<Case> cases = {
-        {"cancelled", [](Chosen &t) { t.Answer({"a.ht", std::nullopt, "c.ht"}); }, {}, {}},
+        {"cancelled",
+         [](Chosen &t) {
+             t.Answer({"a.ht", std::nullopt, "c.ht"});
+         },
+         {},
+         {}},
         {"overwrite declined",
          [](Chosen &t) {
              t.Existing("b.ht");
              t.Answer({"a.ht", "b.ht", "c.ht"});
              t.dialogs.yesNoAnswers = {false};
          },
-         {"b.ht"}, {}},
+         {"b.ht"},
+         {}},
+        // The box names the system's reason.
         {"write error",
-         [](Chosen &t) { t.Answer({"a.ht", "missing/b.ht", "c.ht"}); }, {}, {"Error while writing 001.ht"}},
+         [](Chosen &t) {
+             t.Answer({"a.ht", "missing/b.ht", "c.ht"});
+         },
+         {},
+         {"Error while writing 001.ht: No such file or directory"}},
+        {"write error, a file in the folder's place",
+         [](Chosen &t) {
+             t.Existing("notes");
+             t.Answer({"a.ht", "notes/b.ht", "c.ht"});
+         },
+         {},
+         {"Error while writing 001.ht: Not a directory"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -334,8 +352,10 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
             questions.push_back("Overwrite existing " + t.dir.Path(q) + " ?");
         EXPECT_EQ(t.dialogs.questions, questions);
         EXPECT_EQ(t.dialogs.Texts(), c.errors);
-        for (const auto &s : t.dialogs.shown)
-            EXPECT_EQ(s.button, support::BoxButton::Cancel);
+        for (const auto &s : t.dialogs.shown) {
+            EXPECT_EQ(s.kind, support::BoxKind::Error);
+            EXPECT_EQ(s.button, support::BoxButton::Ok);
+        }
         if (!c.questions.empty()) {
             EXPECT_EQ(t.Content("b.ht"), "keep");
         }
@@ -359,8 +379,10 @@ TEST_F(ChosenHT, RefusedByTheWriterIsNotWritten) {
     Answer({"a.ht"});
     EXPECT_EQ(ex.CreateHT(bad, 0), 0);
     EXPECT_TRUE(ex.Written.empty());
+    // The writer has given the reason in its own box; the export's box only names the file.
     EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Position out of range for an HT file.",
                                                          "Error while writing 000.ht"}));
+    EXPECT_EQ(dialogs.shown[1].button, support::BoxButton::Ok);
     EXPECT_FALSE(fs::exists(dir.Path("a.ht")));
 }
 

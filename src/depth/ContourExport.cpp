@@ -2,6 +2,7 @@
 
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
+#include "support/AtomicFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -161,16 +162,21 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
     if (Now)
         convert.Now = Now;
     bool written = false;
+    std::string reason; // empty when the writer refused and has said why itself
     try {
         written = convert.ConvertToHT();
     } catch (const std::exception &e) {
         // A file that cannot be created or replaced is a failed write like any other:
         // it must not count as written nor end the whole action.
         Log(std::string("WriteHTFile: ") + e.what());
+        const auto *file = dynamic_cast<const support::FileError *>(&e);
+        reason = file && !file->reason.empty() ? file->reason : e.what();
         written = false;
     }
     if (!written) {
-        dialogs_.Error("Error while writing " + DefaultFileName, support::BoxButton::Cancel);
+        dialogs_.Error("Error while writing " + DefaultFileName +
+                           (reason.empty() ? "" : ": " + reason),
+                       support::BoxButton::Ok);
         return false;
     }
     Written.push_back(*path);
