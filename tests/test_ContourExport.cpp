@@ -628,11 +628,35 @@ TEST(SaveAsHTExport, CancelledGroupLeavesItsNumberToTheNext) {
     EXPECT_EQ(ReadHTFile(dir.Path("x.ht")).name, "NewTrack000");
     EXPECT_EQ(DepthsIn(dir.Path("x.ht")), std::vector<int>(5, 200));
 
-    // Nothing written at all: the information box still closes the action.
+    // Every file cancelled: no upload instructions for files that are not there.
     support::ScriptedDialogs none;
     THTExport ex2(none);
     EXPECT_EQ(depth::btnCreateHTClick(doc, ex2, false), 0);
-    EXPECT_EQ(none.Texts(), std::vector<std::string>{depth::HTUploadInformation()});
+    EXPECT_EQ(ex2.NotWritten, std::vector<std::string>{"000.ht"});
+    EXPECT_TRUE(none.shown.empty());
+}
+
+TEST(SaveAsHTExport, NothingToWriteSaysSo) {
+    model::TGPX noTracks, emptySegments;
+    AddTrack(emptySegments, "Shoreline", {0, 0});
+    AddTrack(emptySegments, "ISO 100 cm", {});
+    for (const model::TGPX *doc : {&noTracks, &emptySegments})
+        for (bool grouped : {false, true}) {
+            SCOPED_TRACE(testing::Message() << doc->trk.Count() << " tracks, grouped " << grouped);
+            Folder f;
+            f.dialogs.saveAnswers = {f.dir.Path("x.ht")};
+            bool orderShown = false;
+            EXPECT_EQ(depth::btnCreateHTClick(*doc, f.ex, grouped,
+                                              [&](TChangeSaveOrder &) { orderShown = true; }),
+                      0);
+            ASSERT_EQ(f.dialogs.shown.size(), 1u);
+            EXPECT_EQ(f.dialogs.shown[0].kind, support::BoxKind::Information);
+            EXPECT_EQ(f.dialogs.shown[0].text,
+                      "There is nothing to write: build the contours first.");
+            EXPECT_FALSE(orderShown);
+            EXPECT_TRUE(f.ex.Written.empty() && f.ex.NotWritten.empty());
+            EXPECT_TRUE(f.Files().empty());
+        }
 }
 
 TEST(SaveAsHTExport, IntoAFolderForTheBatchTool) {

@@ -38,6 +38,14 @@ bool FileExists(const std::string &path) {
     return std::filesystem::exists(path, ec);
 }
 
+long long CountPoints(const model::TGPX &doc) {
+    long long points = 0;
+    for (const auto &track : doc.trk.Items())
+        for (const auto &segment : track->Items())
+            points += segment->Count();
+    return points;
+}
+
 std::unique_ptr<model::TGPXtrk> CopyOfTrack(const model::TGPXtrk &track) {
     auto copy = std::make_unique<model::TGPXtrk>();
     copy->CopyFrom(track);
@@ -185,11 +193,7 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
 
 int THTExport::CreateHT(const model::TGPX &doc, int number) {
     Log("CreateHT: splitting dataset");
-    long long totalPoints = 0;
-    for (const auto &track : doc.trk.Items())
-        for (const auto &segment : track->Items())
-            totalPoints += segment->Count();
-    Log("CreateHT: #Points (total): " + std::to_string(totalPoints));
+    Log("CreateHT: #Points (total): " + std::to_string(CountPoints(doc)));
     for (const auto &track : doc.trk.Items())
         Log("Save Track: " + track->name);
 
@@ -297,6 +301,10 @@ int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool Manua
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder) {
     exporter.Written.clear();
     exporter.NotWritten.clear();
+    if (CountPoints(IsoData) == 0) {
+        exporter.dialogs().Information(kHTNothingToWrite);
+        return 0;
+    }
     int number = 0;
     if (!ManualOrder) {
         number = exporter.CreateHT(IsoData, number);
@@ -307,7 +315,8 @@ int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool Manua
             ShowSaveOrder(order);
         number = exporter.CreateHTGrouped(IsoData, order.Items, number);
     }
-    exporter.dialogs().Information(HTUploadInformation());
+    if (!exporter.Written.empty()) // not after a cancelled dialog for every file
+        exporter.dialogs().Information(HTUploadInformation());
     return number;
 }
 

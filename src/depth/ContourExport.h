@@ -24,8 +24,11 @@ inline constexpr std::size_t kMaxTrackNameBase = 17;
 std::string HTTrackName(const std::string &base, int number);
 // "%.3d.ht"
 std::string HTDefaultFileName(int number);
-// The nine lines shown after every "Save as HT File".
+// The nine lines shown after a "Save as HT File" that wrote at least one file.
 std::string HTUploadInformation();
+// Shown instead when the contour document holds no point.
+inline constexpr const char *kHTNothingToWrite =
+    "There is nothing to write: build the contours first.";
 
 // The list of TChangeSaveOrderForm ("Change Save Order") without the widgets: the dialog
 // shows Items and mirrors its list box's selection into ItemIndex (-1 = none).
@@ -100,7 +103,8 @@ class THTExport {
 
 // The whole "Save as HT File": numbering from 000, the save-order dialog when ManualOrder
 // ("Seperate by Depth") is set (ShowSaveOrder shows it modally; unset, the proposed list
-// is kept), and the closing information box. Returns the number after the last file;
+// is kept), and the closing information box when a file was written. A document without
+// a point gets kHTNothingToWrite and nothing else. Returns the number after the last file;
 // the exporter's Written and NotWritten then tell this action's files.
 int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool ManualOrder,
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder = nullptr);
