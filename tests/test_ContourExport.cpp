@@ -168,6 +168,7 @@ TEST(CreateHTExport, FiftyThousandPointsSplitIntoThreeFilesSharingPoints) {
     }
     EXPECT_EQ(a.pos.size(), 19996u);
     EXPECT_EQ(c.pos.size(), 10010u);
+    EXPECT_EQ(f.ex.PointsWritten, 19996 + 19996 + 10010); // the shared points in both files
 
     EXPECT_TRUE(Contains(f.log, "CreateHT: splitting dataset"));
     EXPECT_TRUE(Contains(f.log, "CreateHT: #Points (total): 50000"));
@@ -345,6 +346,7 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
         EXPECT_EQ(t.ex.CreateHT(t.doc, 0), 1); // the number of the file not written
         EXPECT_EQ(t.ex.Written, std::vector<std::string>{t.dir.Path("a.ht")});
         EXPECT_EQ(t.ex.NotWritten, std::vector<std::string>{"001.ht"});
+        EXPECT_EQ(t.ex.PointsWritten, 19996);        // only what reached a file
         EXPECT_EQ(t.dialogs.saveAnswers.size(), 1u); // no dialog for a third file
         EXPECT_FALSE(fs::exists(t.dir.Path("c.ht")));
         std::vector<std::string> questions;
@@ -627,13 +629,16 @@ TEST(SaveAsHTExport, CancelledGroupLeavesItsNumberToTheNext) {
     EXPECT_EQ(ex.NotWritten, std::vector<std::string>{"000.ht"});
     EXPECT_EQ(ReadHTFile(dir.Path("x.ht")).name, "NewTrack000");
     EXPECT_EQ(DepthsIn(dir.Path("x.ht")), std::vector<int>(5, 200));
+    EXPECT_EQ(ex.PointsWritten, 6);
 
-    // Every file cancelled: no upload instructions for files that are not there.
-    support::ScriptedDialogs none;
-    THTExport ex2(none);
-    EXPECT_EQ(depth::btnCreateHTClick(doc, ex2, false), 0);
-    EXPECT_EQ(ex2.NotWritten, std::vector<std::string>{"000.ht"});
-    EXPECT_TRUE(none.shown.empty());
+    // Every file cancelled: no upload instructions for files that are not there, and the
+    // counts are this action's.
+    dialogs.shown.clear();
+    EXPECT_EQ(depth::btnCreateHTClick(doc, ex, false), 0);
+    EXPECT_TRUE(ex.Written.empty());
+    EXPECT_EQ(ex.NotWritten, std::vector<std::string>{"000.ht"});
+    EXPECT_EQ(ex.PointsWritten, 0);
+    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST(SaveAsHTExport, NothingToWriteSaysSo) {

@@ -166,6 +166,7 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
         return false;
     Log("WriteHTFile" + *path);
 
+    const long long points = CountPoints(doc);
     formats::THTConvert convert(&doc, TrackName, *path, dialogs_, log_);
     if (Now)
         convert.Now = Now;
@@ -188,6 +189,7 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
         return false;
     }
     Written.push_back(*path);
+    PointsWritten += points;
     return true;
 }
 
@@ -301,6 +303,7 @@ int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool Manua
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder) {
     exporter.Written.clear();
     exporter.NotWritten.clear();
+    exporter.PointsWritten = 0;
     if (CountPoints(IsoData) == 0) {
         exporter.dialogs().Information(kHTNothingToWrite);
         return 0;

@@ -77,6 +77,8 @@ class THTExport {
     // (cancelled, declined or failed).
     std::vector<std::string> Written;
     std::vector<std::string> NotWritten;
+    // Points in the files written (a point two files share counts in each).
+    long long PointsWritten = 0;
 
     // Writes one file; false when cancelled, declined or failed (failures are shown).
     // `doc` is rearranged by the writer.
@@ -105,7 +107,7 @@ class THTExport {
 // ("Seperate by Depth") is set (ShowSaveOrder shows it modally; unset, the proposed list
 // is kept), and the closing information box when a file was written. A document without
 // a point gets kHTNothingToWrite and nothing else. Returns the number after the last file;
-// the exporter's Written and NotWritten then tell this action's files.
+// the exporter's Written, NotWritten and PointsWritten then tell this action's files.
 int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool ManualOrder,
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder = nullptr);
 
