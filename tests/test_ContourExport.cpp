@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <numeric>
 
@@ -297,10 +298,41 @@ TEST_F(ChosenHT, EveryFileGoesWhereTheUserSays) {
         EXPECT_EQ(filter, "HT-Track|*.ht");
         EXPECT_EQ(ext, "ht");
         proposed.push_back(name);
-        return std::optional(dir.Path("c" + name));
+        return std::optional(dir.Path("c" + fs::path(name).filename().string()));
     };
     EXPECT_EQ(ex.CreateHT(doc, 7), 9);
-    EXPECT_EQ(proposed, (std::vector<std::string>{"007.ht", "008.ht"}));
+    // In the folder of the files before, as the same action goes on.
+    EXPECT_EQ(proposed, (std::vector<std::string>{dir.Path("007.ht"), dir.Path("008.ht")}));
+}
+
+TEST_F(ChosenHT, LaterDialogsStartInTheFolderOfTheFileBefore) {
+    fs::create_directory(dir.path / "card");
+    fs::create_directory(dir.path / "other");
+    std::deque<std::string> answers = {dir.Path("card/a.ht"), dir.Path("other/b.ht"),
+                                       dir.Path("card/c.ht")};
+    std::vector<std::string> proposed;
+    ex.SaveFileAs = [&](const std::string &, const std::string &, const std::string &,
+                        const std::string &name) {
+        proposed.push_back(name);
+        std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    };
+    model::TGPX three; // 19996 + 19996 + 10 points
+    AddTrack(three, "ISO 100 cm", {40000});
+    EXPECT_EQ(ex.CreateHT(three, 0), 3);
+    // The first in the current folder, each later one where the one before went.
+    EXPECT_EQ(proposed, (std::vector<std::string>{"000.ht", dir.Path("card/001.ht"),
+                                                  dir.Path("other/002.ht")}));
+    EXPECT_EQ(ex.Written.size(), 3u);
+
+    // A new action starts again in the current folder.
+    answers = {dir.Path("card/d.ht")};
+    proposed.clear();
+    model::TGPX small;
+    AddTrack(small, "ISO 100 cm", {5});
+    depth::btnCreateHTClick(small, ex, false);
+    EXPECT_EQ(proposed, std::vector<std::string>{"000.ht"});
 }
 
 TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {

@@ -140,6 +140,13 @@ void TChangeSaveOrder::btnOKClick() {
 THTExport::THTExport(support::Dialogs &dialogs, support::LogLine log)
     : dialogs_(dialogs), log_(std::move(log)) {}
 
+void THTExport::Restart() {
+    Written.clear();
+    NotWritten.clear();
+    PointsWritten = 0;
+    lastFolder_.clear();
+}
+
 std::optional<std::string> THTExport::ChooseFile(const std::string &defaultName) {
     std::string path;
     if (Folder) {
@@ -148,11 +155,17 @@ std::optional<std::string> THTExport::ChooseFile(const std::string &defaultName)
             return path;
     } else {
         static const std::string title = "Save ISO Lines as HT Track", filter = "HT-Track|*.ht";
-        std::optional<std::string> chosen = SaveFileAs ? SaveFileAs(title, filter, "ht", defaultName)
+        // The files of one action belong together: each dialog after the first opens
+        // where the user put the one before.
+        const std::string proposed =
+            lastFolder_.empty() ? defaultName
+                                : (std::filesystem::path(lastFolder_) / defaultName).string();
+        std::optional<std::string> chosen = SaveFileAs ? SaveFileAs(title, filter, "ht", proposed)
                                                        : dialogs_.SaveFile(title, filter, "ht");
         if (!chosen || chosen->empty())
             return std::nullopt;
         path = *chosen;
+        lastFolder_ = std::filesystem::path(path).parent_path().string();
     }
     if (FileExists(path) && !dialogs_.AskYesNo("Overwrite existing " + path + " ?"))
         return std::nullopt;
@@ -301,9 +314,7 @@ int THTExport::CreateHTGrouped(const model::TGPX &doc, const std::vector<std::st
 
 int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool ManualOrder,
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder) {
-    exporter.Written.clear();
-    exporter.NotWritten.clear();
-    exporter.PointsWritten = 0;
+    exporter.Restart();
     if (CountPoints(IsoData) == 0) {
         exporter.dialogs().Information(kHTNothingToWrite);
         return 0;

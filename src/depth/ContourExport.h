@@ -64,8 +64,10 @@ class THTExport {
     std::optional<std::string> Folder;
     bool Overwrite = false;
 
-    // The desktop's save dialog that proposes the default file name; unset, the plain
-    // Dialogs::SaveFile is used (it has no proposed name).
+    // The desktop's save dialog that proposes the default file name: for the first file
+    // alone (the dialog starts in the current folder), for every later one in the folder
+    // chosen for the file before. Unset, the plain Dialogs::SaveFile is used (it has no
+    // proposed name).
     std::function<std::optional<std::string>(const std::string &title, const std::string &filter,
                                              const std::string &defaultExt,
                                              const std::string &proposedName)>
@@ -80,6 +82,8 @@ class THTExport {
     // Points in the files written (a point two files share counts in each).
     long long PointsWritten = 0;
 
+    // Forgets an earlier action: the files, the points and the folder of the last dialog.
+    void Restart();
     // Writes one file; false when cancelled, declined or failed (failures are shown).
     // `doc` is rearranged by the writer.
     bool WriteHTFile(model::TGPX &doc, const std::string &TrackName,
@@ -101,6 +105,7 @@ class THTExport {
 
     support::Dialogs &dialogs_;
     support::LogLine log_;
+    std::string lastFolder_; // of the file last chosen in a dialog
 };
 
 // The whole "Save as HT File": numbering from 000, the save-order dialog when ManualOrder
