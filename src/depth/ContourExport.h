@@ -88,9 +88,10 @@ class THTExport {
     // `doc` is rearranged by the writer.
     bool WriteHTFile(model::TGPX &doc, const std::string &TrackName,
                      const std::string &DefaultFileName);
-    // Splits `doc` into as many files as its budget needs, numbered from `number`; returns
-    // the number for the next file. A file not written ends the document and its number
-    // is handed back, so that the next group reuses it.
+    // Splits `doc` into as many files as its budget needs, numbered from `number`, and
+    // starts a new file where a segment lies beyond one record's reach of its neighbour
+    // in the file; returns the number for the next file. A file not written ends the
+    // document and its number is handed back, so that the next group reuses it.
     int CreateHT(const model::TGPX &doc, int number);
     // "Seperate by Depth": walks a save-order list, one run of files per marker group.
     int CreateHTGrouped(const model::TGPX &doc, const std::vector<std::string> &order,
