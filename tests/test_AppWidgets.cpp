@@ -1,8 +1,9 @@
-// The colour model editor, the status bar's gradient strip and the "Change Save Order"
-// dialog, driven through their controls with scripted dialogs.
+// The colour model editor, the status bar's gradient strip, the "Change Save Order"
+// dialog and the file save dialog, driven through their controls with scripted dialogs.
 #include "app/ChangeSaveOrder.h"
 #include "app/ColorModelEditor.h"
 #include "app/GradientPanel.h"
+#include "app/QtDialogs.h"
 #include "depth/ColorModel.h"
 #include "depth/ContourExport.h"
 #include "support/Dialogs.h"
@@ -11,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -415,6 +420,42 @@ TEST_F(SaveOrderDialog, OKCleansTheListAndEndsExec) {
     QTimer::singleShot(0, [this] { Click(*form, "btnOK"); });
     EXPECT_EQ(form->exec(), QDialog::Accepted);
     ExpectMirrored({"A", Marker, "B"}, -1);
+}
+
+// The save dialog proposing a name: the HT export proposes 000.ht alone, and every later
+// file in the folder chosen for the one before.
+TEST(QtSaveDialog, StartsInTheFolderOfTheProposedName) {
+    testutil::TempDir dir;
+    app::TQtDialogs dialogs(nullptr);
+    struct Seen {
+        QString folder, selected;
+    };
+    auto open = [&](const std::string &proposed) {
+        Seen seen;
+        bool closed = false;
+        QTimer poll; // the dialog shows once its own event loop runs
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *d = qobject_cast<QFileDialog *>(w); d && d->isVisible() && !closed) {
+                    seen.folder = QFileInfo(d->directory().absolutePath()).canonicalFilePath();
+                    if (!d->selectedFiles().isEmpty())
+                        seen.selected = QFileInfo(d->selectedFiles().front()).fileName();
+                    closed = true;
+                    d->reject();
+                }
+        });
+        poll.start(10);
+        EXPECT_FALSE(dialogs.SaveFileProposing("Save ISO Lines as HT Track", "HT-Track|*.ht", "ht",
+                                               proposed));
+        return seen;
+    };
+    const QString folder = QFileInfo(QString::fromStdString(dir.path.string())).canonicalFilePath();
+    const Seen later = open(dir.Path("001.ht"));
+    EXPECT_EQ(later.folder, folder);
+    EXPECT_EQ(later.selected, "001.ht");
+    const Seen first = open("000.ht");
+    EXPECT_EQ(first.folder, QFileInfo(QDir::currentPath()).canonicalFilePath());
+    EXPECT_EQ(first.selected, "000.ht");
 }
 
 } // namespace

@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <deque>
 #include <filesystem>
+#include <numeric>
 
 namespace fs = std::filesystem;
 using depth::kNewFileMarker;
@@ -166,6 +169,7 @@ TEST(CreateHTExport, FiftyThousandPointsSplitIntoThreeFilesSharingPoints) {
     }
     EXPECT_EQ(a.pos.size(), 19996u);
     EXPECT_EQ(c.pos.size(), 10010u);
+    EXPECT_EQ(f.ex.PointsWritten, 19996 + 19996 + 10010); // the shared points in both files
 
     EXPECT_TRUE(Contains(f.log, "CreateHT: splitting dataset"));
     EXPECT_TRUE(Contains(f.log, "CreateHT: #Points (total): 50000"));
@@ -294,10 +298,41 @@ TEST_F(ChosenHT, EveryFileGoesWhereTheUserSays) {
         EXPECT_EQ(filter, "HT-Track|*.ht");
         EXPECT_EQ(ext, "ht");
         proposed.push_back(name);
-        return std::optional(dir.Path("c" + name));
+        return std::optional(dir.Path("c" + fs::path(name).filename().string()));
     };
     EXPECT_EQ(ex.CreateHT(doc, 7), 9);
-    EXPECT_EQ(proposed, (std::vector<std::string>{"007.ht", "008.ht"}));
+    // In the folder of the files before, as the same action goes on.
+    EXPECT_EQ(proposed, (std::vector<std::string>{dir.Path("007.ht"), dir.Path("008.ht")}));
+}
+
+TEST_F(ChosenHT, LaterDialogsStartInTheFolderOfTheFileBefore) {
+    fs::create_directory(dir.path / "card");
+    fs::create_directory(dir.path / "other");
+    std::deque<std::string> answers = {dir.Path("card/a.ht"), dir.Path("other/b.ht"),
+                                       dir.Path("card/c.ht")};
+    std::vector<std::string> proposed;
+    ex.SaveFileAs = [&](const std::string &, const std::string &, const std::string &,
+                        const std::string &name) {
+        proposed.push_back(name);
+        std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    };
+    model::TGPX three; // 19996 + 19996 + 10 points
+    AddTrack(three, "ISO 100 cm", {40000});
+    EXPECT_EQ(ex.CreateHT(three, 0), 3);
+    // The first in the current folder, each later one where the one before went.
+    EXPECT_EQ(proposed, (std::vector<std::string>{"000.ht", dir.Path("card/001.ht"),
+                                                  dir.Path("other/002.ht")}));
+    EXPECT_EQ(ex.Written.size(), 3u);
+
+    // A new action starts again in the current folder.
+    answers = {dir.Path("card/d.ht")};
+    proposed.clear();
+    model::TGPX small;
+    AddTrack(small, "ISO 100 cm", {5});
+    depth::btnCreateHTClick(small, ex, false);
+    EXPECT_EQ(proposed, std::vector<std::string>{"000.ht"});
 }
 
 TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
@@ -307,16 +342,34 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
         std::vector<std::string> questions, errors;
     };
     const std::vector<Case> cases = {
-        {"cancelled", [](Chosen &t) { t.Answer({"a.ht", std::nullopt, "c.ht"}); }, {}, {}},
+        {"cancelled",
+         [](Chosen &t) {
+             t.Answer({"a.ht", std::nullopt, "c.ht"});
+         },
+         {},
+         {}},
         {"overwrite declined",
          [](Chosen &t) {
              t.Existing("b.ht");
              t.Answer({"a.ht", "b.ht", "c.ht"});
              t.dialogs.yesNoAnswers = {false};
          },
-         {"b.ht"}, {}},
+         {"b.ht"},
+         {}},
+        // The box names the system's reason.
         {"write error",
-         [](Chosen &t) { t.Answer({"a.ht", "missing/b.ht", "c.ht"}); }, {}, {"Error while writing 001.ht"}},
+         [](Chosen &t) {
+             t.Answer({"a.ht", "missing/b.ht", "c.ht"});
+         },
+         {},
+         {"Error while writing 001.ht: No such file or directory"}},
+        {"write error, a file in the folder's place",
+         [](Chosen &t) {
+             t.Existing("notes");
+             t.Answer({"a.ht", "notes/b.ht", "c.ht"});
+         },
+         {},
+         {"Error while writing 001.ht: Not a directory"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -325,6 +378,7 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
         EXPECT_EQ(t.ex.CreateHT(t.doc, 0), 1); // the number of the file not written
         EXPECT_EQ(t.ex.Written, std::vector<std::string>{t.dir.Path("a.ht")});
         EXPECT_EQ(t.ex.NotWritten, std::vector<std::string>{"001.ht"});
+        EXPECT_EQ(t.ex.PointsWritten, 19996);        // only what reached a file
         EXPECT_EQ(t.dialogs.saveAnswers.size(), 1u); // no dialog for a third file
         EXPECT_FALSE(fs::exists(t.dir.Path("c.ht")));
         std::vector<std::string> questions;
@@ -332,8 +386,10 @@ TEST_F(ChosenHT, FileNotWrittenEndsTheDocument) {
             questions.push_back("Overwrite existing " + t.dir.Path(q) + " ?");
         EXPECT_EQ(t.dialogs.questions, questions);
         EXPECT_EQ(t.dialogs.Texts(), c.errors);
-        for (const auto &s : t.dialogs.shown)
-            EXPECT_EQ(s.button, support::BoxButton::Cancel);
+        for (const auto &s : t.dialogs.shown) {
+            EXPECT_EQ(s.kind, support::BoxKind::Error);
+            EXPECT_EQ(s.button, support::BoxButton::Ok);
+        }
         if (!c.questions.empty()) {
             EXPECT_EQ(t.Content("b.ht"), "keep");
         }
@@ -351,16 +407,146 @@ TEST_F(ChosenHT, OverwriteAccepted) {
 }
 
 TEST_F(ChosenHT, RefusedByTheWriterIsNotWritten) {
-    // Segments too far apart for one file: the writer says why, the export adds its own box.
-    model::TGPX far;
-    AddTrack(far, "T", {2});
-    AddTrack(far, "T", {2}, 10000000);
+    // A position no HT file can hold: the writer says why, the export adds its own box.
+    model::TGPX bad;
+    AddTrack(bad, "T", {2}).First()->Last()->Longitude = 1e5;
     Answer({"a.ht"});
-    EXPECT_EQ(ex.CreateHT(far, 0), 0);
+    EXPECT_EQ(ex.CreateHT(bad, 0), 0);
     EXPECT_TRUE(ex.Written.empty());
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_EQ(dialogs.shown[1].text, "Error while writing 000.ht");
+    // The writer has given the reason in its own box; the export's box only names the file.
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Position out of range for an HT file.",
+                                                         "Error while writing 000.ht"}));
+    EXPECT_EQ(dialogs.shown[1].button, support::BoxButton::Ok);
     EXPECT_FALSE(fs::exists(dir.Path("a.ht")));
+}
+
+// ---------------------------------------------------------------------------------------
+// Contours far apart
+
+namespace {
+
+using Seg = std::vector<std::array<double, 3>>; // (lat, lon, depth)
+
+// A closed ring of `count` points around (lat, lon).
+Seg Ring(double lat, double lon, double radius, int count, double depth) {
+    Seg s;
+    for (int i = 0; i <= count; ++i) {
+        const double a = 2 * 3.141592653589793 * (i % count) / count;
+        s.push_back({lat + radius * std::sin(a), lon + 1.5 * radius * std::cos(a), depth});
+    }
+    return s;
+}
+
+// A straight line of `count` points.
+Seg Line(double lat1, double lon1, double lat2, double lon2, int count, double depth) {
+    Seg s;
+    for (int i = 0; i < count; ++i)
+        s.push_back({lat1 + (lat2 - lat1) * i / (count - 1), lon1 + (lon2 - lon1) * i / (count - 1),
+                     depth});
+    return s;
+}
+
+void AddSegments(model::TGPX &doc, const std::string &name, const std::vector<Seg> &segments) {
+    model::TGPXtrk &trk = *doc.trk.Add(std::make_unique<model::TGPXtrk>());
+    trk.name = name;
+    for (const Seg &seg : segments) {
+        model::TGPXtrkseg &s = *trk.Add(std::make_unique<model::TGPXtrkseg>());
+        for (const auto &p : seg) {
+            auto w = std::make_unique<model::TGPXwpt>();
+            w->Latitude = p[0];
+            w->Longitude = p[1];
+            w->HBdepth = p[2];
+            s.Add(std::move(w));
+        }
+    }
+}
+
+} // namespace
+
+TEST(CreateHTExport, ContoursFarApartGoIntoFilesOfTheirOwn) {
+    // Two lakes at 47 deg N, about 40 km apart: 59000 Mercator units in easting, more than
+    // one record can bridge between segments.
+    const double lat = 47.0, lonA = 8.0, lonB = 8.53;
+    const Seg shoreA = Ring(lat, lonA, 0.02, 60, 0), shoreB = Ring(lat, lonB, 0.015, 50, 0);
+    const Seg isoA = Ring(lat, lonA, 0.01, 40, 100), isoB = Ring(lat, lonB, 0.008, 30, 100);
+    const Seg deepA = Ring(lat, lonA, 0.004, 20, 200), deepB = Ring(lat, lonB, 0.003, 12, 200);
+    // Starts in lake A and ends in lake B; inside a segment the writer bridges the gap itself.
+    const Seg across = Line(lat, lonA, lat, lonB, 200, 150);
+    struct Case {
+        const char *what;
+        std::vector<std::pair<std::string, std::vector<Seg>>> tracks;
+        std::vector<int> segmentsPerFile;
+    };
+    const std::vector<Case> cases = {
+        {"the lakes alternate",
+         {{"Shoreline", {shoreA, shoreB}},
+          {"ISO 100 cm", {isoA}},
+          {"ISO 100 cm", {isoB}},
+          {"ISO 200 cm", {deepA, deepB}}},
+         {1, 1, 1, 1, 1, 1}},
+        {"one lake after the other",
+         {{"Shoreline", {shoreA}},
+          {"ISO 100 cm", {isoA}},
+          {"ISO 100 cm", {isoB}},
+          {"ISO 200 cm", {deepB}}},
+         {2, 2}},
+        // The writer puts a later track's segments last first: the line across would sit
+        // between the first shore and the ring before it, its end 40 km from that ring.
+        {"a later segment ends far from the one written after it",
+         {{"Shoreline", {shoreA}}, {"ISO 150 cm", {isoA, across}}},
+         {2, 1}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        model::TGPX doc;
+        std::vector<std::pair<std::int32_t, std::int32_t>> expected;
+        int segments = 0;
+        for (const auto &[name, segs] : c.tracks) {
+            AddSegments(doc, name, segs);
+            for (const Seg &s : segs) {
+                ++segments;
+                for (const auto &p : s)
+                    expected.push_back({THTConvert::LongitudeToEasting(p[1]),
+                                        THTConvert::LatitudeToNorthing(p[0])});
+            }
+        }
+        // The batch tool's way, as the desktop's: every file of the document is written.
+        TempDir dir;
+        support::ScriptedDialogs dialogs;
+        const depth::THTFolderResult r =
+            depth::SaveHTFilesToFolder(doc, dir.path.string(), "Lakes", true, nullptr, dialogs);
+        for (const auto &s : dialogs.shown)
+            EXPECT_EQ(s.kind, support::BoxKind::Information) << s.text;
+        EXPECT_TRUE(r.NotWritten.empty());
+        ASSERT_EQ(r.Written.size(), c.segmentsPerFile.size());
+        EXPECT_EQ(r.NextNumber, static_cast<int>(c.segmentsPerFile.size()));
+
+        std::vector<std::pair<std::int32_t, std::int32_t>> written;
+        std::vector<int> segmentsPerFile;
+        int points = 0;
+        for (std::size_t k = 0; k < r.Written.size(); ++k) {
+            EXPECT_EQ(r.Written[k], dir.Path(depth::HTDefaultFileName(static_cast<int>(k))));
+            const HTFile h = ReadHTFile(r.Written[k]);
+            segmentsPerFile.push_back(h.segments);
+            for (const HTFile::Pos &p : h.pos)
+                written.push_back({p.E, p.N});
+            // Our own reader takes every file back, segment by segment.
+            model::TGPX back;
+            support::ScriptedDialogs quiet;
+            THTConvert reader(&back, "", r.Written[k], quiet);
+            ASSERT_TRUE(reader.ReadHT());
+            EXPECT_EQ(reader.sTrackName, depth::HTTrackName("Lakes", static_cast<int>(k)));
+            EXPECT_EQ(back.trk[0]->Count(), h.segments);
+            for (const auto &s : back.trk[0]->Items())
+                points += s->Count();
+        }
+        EXPECT_EQ(segmentsPerFile, c.segmentsPerFile);
+        EXPECT_EQ(std::accumulate(segmentsPerFile.begin(), segmentsPerFile.end(), 0), segments);
+        EXPECT_EQ(points, static_cast<int>(expected.size()));
+        std::sort(expected.begin(), expected.end());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, expected); // every point once, none made up
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -475,12 +661,39 @@ TEST(SaveAsHTExport, CancelledGroupLeavesItsNumberToTheNext) {
     EXPECT_EQ(ex.NotWritten, std::vector<std::string>{"000.ht"});
     EXPECT_EQ(ReadHTFile(dir.Path("x.ht")).name, "NewTrack000");
     EXPECT_EQ(DepthsIn(dir.Path("x.ht")), std::vector<int>(5, 200));
+    EXPECT_EQ(ex.PointsWritten, 6);
 
-    // Nothing written at all: the information box still closes the action.
-    support::ScriptedDialogs none;
-    THTExport ex2(none);
-    EXPECT_EQ(depth::btnCreateHTClick(doc, ex2, false), 0);
-    EXPECT_EQ(none.Texts(), std::vector<std::string>{depth::HTUploadInformation()});
+    // Every file cancelled: no upload instructions for files that are not there, and the
+    // counts are this action's.
+    dialogs.shown.clear();
+    EXPECT_EQ(depth::btnCreateHTClick(doc, ex, false), 0);
+    EXPECT_TRUE(ex.Written.empty());
+    EXPECT_EQ(ex.NotWritten, std::vector<std::string>{"000.ht"});
+    EXPECT_EQ(ex.PointsWritten, 0);
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST(SaveAsHTExport, NothingToWriteSaysSo) {
+    model::TGPX noTracks, emptySegments;
+    AddTrack(emptySegments, "Shoreline", {0, 0});
+    AddTrack(emptySegments, "ISO 100 cm", {});
+    for (const model::TGPX *doc : {&noTracks, &emptySegments})
+        for (bool grouped : {false, true}) {
+            SCOPED_TRACE(testing::Message() << doc->trk.Count() << " tracks, grouped " << grouped);
+            Folder f;
+            f.dialogs.saveAnswers = {f.dir.Path("x.ht")};
+            bool orderShown = false;
+            EXPECT_EQ(depth::btnCreateHTClick(*doc, f.ex, grouped,
+                                              [&](TChangeSaveOrder &) { orderShown = true; }),
+                      0);
+            ASSERT_EQ(f.dialogs.shown.size(), 1u);
+            EXPECT_EQ(f.dialogs.shown[0].kind, support::BoxKind::Information);
+            EXPECT_EQ(f.dialogs.shown[0].text,
+                      "There is nothing to write: build the contours first.");
+            EXPECT_FALSE(orderShown);
+            EXPECT_TRUE(f.ex.Written.empty() && f.ex.NotWritten.empty());
+            EXPECT_TRUE(f.Files().empty());
+        }
 }
 
 TEST(SaveAsHTExport, IntoAFolderForTheBatchTool) {

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+
 using formats::TGPXFile;
 using model::TGPX;
 using testutil::TempDir;
@@ -36,7 +39,7 @@ std::string Write(TGPX &doc, const std::string &path, bool compress = false, boo
 const std::string kHeader =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
     "<gpx version=\"1.1\" creator=\"\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
-    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:h=\"http://humminbird.com\" "
     "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
     "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n";
 const std::string kMarkers = "<h:id>1</h:id><h:visible>true</h:visible><h:share>false</h:share>"
@@ -304,6 +307,32 @@ TEST(GPXFileWrite, ExactTextForm) {
     std::string compressed = Write(doc, dir.Path("small.gpx"), true);
     EXPECT_EQ(compressed.find('\n'), std::string::npos);
     EXPECT_EQ(compressed.find('\t'), std::string::npos); // no link levels in this document
+}
+
+TEST(GPXFileWrite, EveryPrefixIsDeclaredOnTheRoot) {
+    // Namespace-aware readers refuse a file using an undeclared prefix.
+    TempDir dir;
+    TGPX doc;
+    Read(dir.File("rich.gpx", kRich), doc);
+    for (bool compress : {false, true}) {
+        const std::string text = Write(doc, dir.Path("out.gpx"), compress, true);
+        const std::size_t rootStart = text.find("<gpx ");
+        ASSERT_NE(rootStart, std::string::npos);
+        const std::string root = text.substr(rootStart, text.find('>', rootStart) - rootStart);
+        const std::regex prefixed(R"(<(/?)([A-Za-z_][\w.-]*):|\s([A-Za-z_][\w.-]*):[\w.-]+=)");
+        std::set<std::string> used;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), prefixed);
+             it != std::sregex_iterator(); ++it)
+            used.insert((*it)[2].matched ? (*it)[2].str() : (*it)[3].str());
+        used.erase("xmlns");
+        EXPECT_EQ(used, (std::set<std::string>{"h", "xsi"}));
+        for (const std::string &prefix : used)
+            EXPECT_NE(root.find(" xmlns:" + prefix + "=\""), std::string::npos) << prefix;
+    }
+    // A file written so reads back with its depths, as one without the declaration does.
+    TGPX back;
+    ASSERT_TRUE(Read(dir.Path("out.gpx"), back).loaded);
+    EXPECT_EQ(back.trk[0]->First()->Get(1)->HBdepth, 45.7);
 }
 
 TEST(GPXFileWrite, DepthForms) {

@@ -132,8 +132,42 @@ TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
     AddTrack(apart, {{{50, 10, 1}}, {{51, 10, 1}}});
     THTConvert far(&apart, "x", dir.Path("far.ht"), dialogs);
     EXPECT_FALSE(far.ConvertToHT());
+    // The limit in the file's own units: on the ground it shrinks toward the poles.
+    EXPECT_EQ(dialogs.Texts().back(),
+              "Tracks more than 32000 Mercator units (about 32 km at the equator, less toward "
+              "the poles) apart cannot be written into one HT file.");
+    EXPECT_FALSE(
+        THTConvert::SegmentsJoin(*apart.trk[0]->First()->Last(), *apart.trk[0]->Last()->First()));
     EXPECT_FALSE(fs::exists(dir.Path("none.ht")) || fs::exists(dir.Path("big.ht")) ||
                  fs::exists(dir.Path("far.ht")));
+}
+
+TEST(HTWrite, SegmentsJoinWithinOneRecordsReach) {
+    auto at = [](double lat, double lon) {
+        model::TGPXwpt w;
+        w.Latitude = lat;
+        w.Longitude = lon;
+        return w;
+    };
+    auto eastingLon = [](double units) { return units * 180 / 20038297.0; };
+    const model::TGPXwpt origin = at(47, 0);
+    struct Case {
+        model::TGPXwpt to;
+        bool joins;
+    } cases[] = {
+        {at(47, 0), true},
+        {at(47, eastingLon(32000)), true},
+        {at(47, eastingLon(-32000)), true},
+        {at(47, eastingLon(32001)), false},
+        {at(47.19, 0), true}, // 21.1 km north on the ground, 30972 units
+        {at(47.2, 0), false}, // 22.2 km north on the ground, but 32605 units
+        {at(47, 1e5), true},  // no file holds it; the writer says so itself
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(THTConvert::SegmentsJoin(origin, c.to), c.joins)
+            << c.to.Latitude << " " << c.to.Longitude;
+        EXPECT_EQ(THTConvert::SegmentsJoin(c.to, origin), c.joins);
+    }
 }
 
 TEST(HTWrite, LongStepsInsideASegmentAreSplit) {

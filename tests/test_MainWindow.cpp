@@ -81,6 +81,16 @@ TEST_F(Window, StartUpState) {
     EXPECT_NE(form.findChild<QPushButton *>("btnAddFiles"), nullptr);
 }
 
+TEST_F(Window, SaveAsHTWithoutContoursWritesNothing) {
+    dialogs.saveAnswers = {dir.Path("000.ht")};
+    form.btnCreateHTClick();
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{"There is nothing to write: build the contours first."});
+    EXPECT_EQ(dialogs.saveAnswers.size(), 1u); // no file dialog
+    EXPECT_FALSE(fs::exists(dir.Path("000.ht")));
+    EXPECT_EQ(form.lblWritePoints->text().toStdString(), "# Written: 0 files, 0 points");
+}
+
 TEST_F(Window, LoadingAsksForDepthAndOffsetPerSegment) {
     std::string gpx = dir.File("two.gpx", "<gpx><trk><name>T</name><trkseg>" + Point(47, 8, 0) +
                                               Point(47.1, 8.1, 0) + "</trkseg><trkseg>" +

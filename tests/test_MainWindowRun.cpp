@@ -246,6 +246,18 @@ TEST_F(Run, ContoursAndTheirExports) {
     EXPECT_EQ(fs::file_size(P("000.ht")), 131080u);
     ASSERT_FALSE(dialogs.Texts().empty());
     EXPECT_EQ(dialogs.Texts().back().rfind("To upload the generated files to your Humminbird", 0), 0u);
+    long long points = 0;
+    for (const auto &t : form.IsoData.trk.Items())
+        for (const auto &s : t->Items())
+            points += s->Count();
+    EXPECT_EQ(form.lblWritePoints->text().toStdString(),
+              "# Written: 1 files, " + std::to_string(points) + " points");
+
+    // Cancelled: nothing counted and no upload instructions.
+    const std::size_t shown = dialogs.shown.size();
+    form.btnCreateHTClick();
+    EXPECT_EQ(form.lblWritePoints->text().toStdString(), "# Written: 0 files, 0 points");
+    EXPECT_EQ(dialogs.shown.size(), shown);
 
     // With it: one run of files per group of the save-order list.
     form.cbManualOrder->setChecked(true);

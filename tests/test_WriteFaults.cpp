@@ -215,6 +215,14 @@ TEST_P(WriteFault, CallerHearsOfItAndTheFolderIsAsBefore) {
     }
     ASSERT_TRUE(error) << "the failed write was reported as done";
     EXPECT_NE(error->find(writer.file), std::string::npos) << "the message names no file: " << *error;
+    // And the system's reason, not only that something failed.
+    const std::map<Fault, std::string> reasons = {
+        {Fault::UnwritableFolder, "Permission denied"},
+        {Fault::FolderIsAFile, "Not a directory"},
+        {Fault::MissingFolder, "No such file or directory"},
+        {Fault::FullDisk, "File too large"}};
+    EXPECT_NE(error->find(": " + reasons.at(fault)), std::string::npos)
+        << "the message gives no reason: " << *error;
     EXPECT_EQ(after, before) << "the old file changed or something was left in the folder";
 }
 

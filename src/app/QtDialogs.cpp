@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -61,9 +62,13 @@ std::optional<std::string> TQtDialogs::SaveFile(const std::string &title, const 
 std::optional<std::string> TQtDialogs::SaveFileProposing(const std::string &title, const std::string &filter,
                                                          const std::string &defaultExt,
                                                          const std::string &proposed) {
-    QFileDialog dialog(parent_, Q(title), QDir::currentPath(), QtFilter(filter));
+    // A proposed name with a folder opens the dialog there; a bare name in the current folder.
+    const QFileInfo proposal(QDir::current(), Q(proposed));
+    QFileDialog dialog(parent_, Q(title),
+                       proposed.empty() ? QDir::currentPath() : proposal.absolutePath(),
+                       QtFilter(filter));
     if (!proposed.empty())
-        dialog.selectFile(Q(proposed));
+        dialog.selectFile(proposal.fileName());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Q(defaultExt));
     // The program asks about overwriting itself, with its own words.

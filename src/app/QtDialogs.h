@@ -22,7 +22,8 @@ class TQtDialogs : public support::Dialogs {
     std::optional<std::string> SaveFile(const std::string &title, const std::string &filter,
                                         const std::string &defaultExt) override;
 
-    // A save dialog that proposes a file name (the HT export's 000.ht, 001.ht, ...).
+    // A save dialog that proposes a file name (the HT export's 000.ht, 001.ht, ...); a name
+    // with a folder starts the dialog in that folder.
     std::optional<std::string> SaveFileProposing(const std::string &title, const std::string &filter,
                                                  const std::string &defaultExt, const std::string &proposed);
 

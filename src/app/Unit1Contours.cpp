@@ -85,12 +85,8 @@ void TForm1::btnCreateHTClick() {
             return qtDialogs_.SaveFileProposing(title, filter, ext, proposed);
         };
     depth::btnCreateHTClick(IsoData, exporter, cbManualOrder->isChecked(), ShowSaveOrder);
-    long long points = 0;
-    for (const auto &t : IsoData.trk.Items())
-        for (const auto &s : t->Items())
-            points += s->Count();
     lblWritePoints->setText("# Written: " + QString::number(exporter.Written.size()) + " files, " +
-                            QString::number(points) + " points");
+                            QString::number(exporter.PointsWritten) + " points");
 }
 
 void TForm1::btnIsoSaveGPXClick() { depth::btnIsoSaveGPXClick(IsoData, FileLoaded, *Dialogs); }

@@ -210,14 +210,22 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         }
         if (o.htDir) {
             const bool created = ::mkdir(o.htDir->c_str(), 0777) == 0;
+            const std::size_t shownBefore = p.dialogs.shown.size();
             depth::THTFolderResult ht = depth::SaveHTFilesToFolder(IsoData, *o.htDir, o.trackName,
                                                                    true, nullptr, p.dialogs);
             for (const std::string &f : ht.Written)
                 written.push_back(f);
             if (created && ht.Written.empty())
                 ::rmdir(o.htDir->c_str()); // a folder made for files that never came
-            if (!ht.NotWritten.empty())
-                throw std::runtime_error("HT files not written: " + ht.NotWritten.front());
+            if (!ht.NotWritten.empty()) {
+                // The error boxes of the export say which file and why.
+                std::string why;
+                for (std::size_t i = shownBefore; i < p.dialogs.shown.size(); ++i)
+                    if (p.dialogs.shown[i].kind == support::BoxKind::Error)
+                        why += (why.empty() ? "" : " ") + p.dialogs.shown[i].text;
+                throw std::runtime_error(
+                    why.empty() ? "HT files not written: " + ht.NotWritten.front() : why);
+            }
         }
         if (o.grid) {
             WriteGrid(*o.grid, project.InterpResultArray);

@@ -2,7 +2,9 @@
 
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
+#include "support/AtomicFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -34,6 +36,14 @@ std::string FirstCharacters(const std::string &utf8, std::size_t count) {
 bool FileExists(const std::string &path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+long long CountPoints(const model::TGPX &doc) {
+    long long points = 0;
+    for (const auto &track : doc.trk.Items())
+        for (const auto &segment : track->Items())
+            points += segment->Count();
+    return points;
 }
 
 std::unique_ptr<model::TGPXtrk> CopyOfTrack(const model::TGPXtrk &track) {
@@ -130,6 +140,13 @@ void TChangeSaveOrder::btnOKClick() {
 THTExport::THTExport(support::Dialogs &dialogs, support::LogLine log)
     : dialogs_(dialogs), log_(std::move(log)) {}
 
+void THTExport::Restart() {
+    Written.clear();
+    NotWritten.clear();
+    PointsWritten = 0;
+    lastFolder_.clear();
+}
+
 std::optional<std::string> THTExport::ChooseFile(const std::string &defaultName) {
     std::string path;
     if (Folder) {
@@ -138,11 +155,17 @@ std::optional<std::string> THTExport::ChooseFile(const std::string &defaultName)
             return path;
     } else {
         static const std::string title = "Save ISO Lines as HT Track", filter = "HT-Track|*.ht";
-        std::optional<std::string> chosen = SaveFileAs ? SaveFileAs(title, filter, "ht", defaultName)
+        // The files of one action belong together: each dialog after the first opens
+        // where the user put the one before.
+        const std::string proposed =
+            lastFolder_.empty() ? defaultName
+                                : (std::filesystem::path(lastFolder_) / defaultName).string();
+        std::optional<std::string> chosen = SaveFileAs ? SaveFileAs(title, filter, "ht", proposed)
                                                        : dialogs_.SaveFile(title, filter, "ht");
         if (!chosen || chosen->empty())
             return std::nullopt;
         path = *chosen;
+        lastFolder_ = std::filesystem::path(path).parent_path().string();
     }
     if (FileExists(path) && !dialogs_.AskYesNo("Overwrite existing " + path + " ?"))
         return std::nullopt;
@@ -156,33 +179,36 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
         return false;
     Log("WriteHTFile" + *path);
 
+    const long long points = CountPoints(doc);
     formats::THTConvert convert(&doc, TrackName, *path, dialogs_, log_);
     if (Now)
         convert.Now = Now;
     bool written = false;
+    std::string reason; // empty when the writer refused and has said why itself
     try {
         written = convert.ConvertToHT();
     } catch (const std::exception &e) {
         // A file that cannot be created or replaced is a failed write like any other:
         // it must not count as written nor end the whole action.
         Log(std::string("WriteHTFile: ") + e.what());
+        const auto *file = dynamic_cast<const support::FileError *>(&e);
+        reason = file && !file->reason.empty() ? file->reason : e.what();
         written = false;
     }
     if (!written) {
-        dialogs_.Error("Error while writing " + DefaultFileName, support::BoxButton::Cancel);
+        dialogs_.Error("Error while writing " + DefaultFileName +
+                           (reason.empty() ? "" : ": " + reason),
+                       support::BoxButton::Ok);
         return false;
     }
     Written.push_back(*path);
+    PointsWritten += points;
     return true;
 }
 
 int THTExport::CreateHT(const model::TGPX &doc, int number) {
     Log("CreateHT: splitting dataset");
-    long long totalPoints = 0;
-    for (const auto &track : doc.trk.Items())
-        for (const auto &segment : track->Items())
-            totalPoints += segment->Count();
-    Log("CreateHT: #Points (total): " + std::to_string(totalPoints));
+    Log("CreateHT: #Points (total): " + std::to_string(CountPoints(doc)));
     for (const auto &track : doc.trk.Items())
         Log("Save Track: " + track->name);
 
@@ -191,7 +217,13 @@ int THTExport::CreateHT(const model::TGPX &doc, int number) {
         Log("CreateHT: iterate ===== " + Number3(number) + " ======");
         model::TGPX part;
         int total = 0, points = 0;
-        bool full = false;
+        bool full = false; // the file is closed and the document goes on in the next one
+        // The writer puts the first track's segments first, then those of the later tracks
+        // from the last visited back; a segment of a later track thus lands between the end
+        // of the first track and the later segment visited before it. The jumps to both
+        // must fit one record, or the segment starts the next file, with an origin of its own.
+        const model::TGPXwpt *headLast = nullptr;  // the first track's last point so far
+        const model::TGPXwpt *tailFirst = nullptr; // the first point written after it
         for (int t = rt; t < doc.trk.Count() && !full; ++t) {
             const model::TGPXtrk &track = *doc.trk[t];
             model::TGPXtrk &partTrack = *part.trk.Add(std::make_unique<model::TGPXtrk>());
@@ -202,7 +234,19 @@ int THTExport::CreateHT(const model::TGPX &doc, int number) {
                 // segment's separator must not overfill it.
                 const bool first = t == rt && s == rs;
                 const int start = first ? rp : 0;
-                if (!first && total + 3 + (start < segment.Count() ? 1 : 0) > kHTFileBudget) {
+                bool fits = first || total + 3 + (start < segment.Count() ? 1 : 0) <= kHTFileBudget;
+                if (fits && start < segment.Count()) {
+                    // The points this file takes: up to the end or until the budget is spent.
+                    const int last =
+                        std::min(segment.Count() - 1, start + kHTFileBudget - total - 4);
+                    const model::TGPXwpt &a = *segment[start], &b = *segment[last];
+                    const bool head = t == rt;
+                    fits = (!headLast || formats::THTConvert::SegmentsJoin(*headLast, a)) &&
+                           (head || !tailFirst || formats::THTConvert::SegmentsJoin(b, *tailFirst));
+                    if (fits)
+                        (head ? headLast : tailFirst) = head ? &b : &a;
+                }
+                if (!fits) {
                     full = true;
                     rt = t, rs = s, rp = 0;
                     break;
@@ -270,8 +314,11 @@ int THTExport::CreateHTGrouped(const model::TGPX &doc, const std::vector<std::st
 
 int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool ManualOrder,
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder) {
-    exporter.Written.clear();
-    exporter.NotWritten.clear();
+    exporter.Restart();
+    if (CountPoints(IsoData) == 0) {
+        exporter.dialogs().Information(kHTNothingToWrite);
+        return 0;
+    }
     int number = 0;
     if (!ManualOrder) {
         number = exporter.CreateHT(IsoData, number);
@@ -282,7 +329,8 @@ int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool Manua
             ShowSaveOrder(order);
         number = exporter.CreateHTGrouped(IsoData, order.Items, number);
     }
-    exporter.dialogs().Information(HTUploadInformation());
+    if (!exporter.Written.empty()) // not after a cancelled dialog for every file
+        exporter.dialogs().Information(HTUploadInformation());
     return number;
 }
 

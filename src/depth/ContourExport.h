@@ -24,8 +24,11 @@ inline constexpr std::size_t kMaxTrackNameBase = 17;
 std::string HTTrackName(const std::string &base, int number);
 // "%.3d.ht"
 std::string HTDefaultFileName(int number);
-// The nine lines shown after every "Save as HT File".
+// The nine lines shown after a "Save as HT File" that wrote at least one file.
 std::string HTUploadInformation();
+// Shown instead when the contour document holds no point.
+inline constexpr const char *kHTNothingToWrite =
+    "There is nothing to write: build the contours first.";
 
 // The list of TChangeSaveOrderForm ("Change Save Order") without the widgets: the dialog
 // shows Items and mirrors its list box's selection into ItemIndex (-1 = none).
@@ -61,8 +64,10 @@ class THTExport {
     std::optional<std::string> Folder;
     bool Overwrite = false;
 
-    // The desktop's save dialog that proposes the default file name; unset, the plain
-    // Dialogs::SaveFile is used (it has no proposed name).
+    // The desktop's save dialog that proposes the default file name: for the first file
+    // alone (the dialog starts in the current folder), for every later one in the folder
+    // chosen for the file before. Unset, the plain Dialogs::SaveFile is used (it has no
+    // proposed name).
     std::function<std::optional<std::string>(const std::string &title, const std::string &filter,
                                              const std::string &defaultExt,
                                              const std::string &proposedName)>
@@ -74,14 +79,19 @@ class THTExport {
     // (cancelled, declined or failed).
     std::vector<std::string> Written;
     std::vector<std::string> NotWritten;
+    // Points in the files written (a point two files share counts in each).
+    long long PointsWritten = 0;
 
+    // Forgets an earlier action: the files, the points and the folder of the last dialog.
+    void Restart();
     // Writes one file; false when cancelled, declined or failed (failures are shown).
     // `doc` is rearranged by the writer.
     bool WriteHTFile(model::TGPX &doc, const std::string &TrackName,
                      const std::string &DefaultFileName);
-    // Splits `doc` into as many files as its budget needs, numbered from `number`; returns
-    // the number for the next file. A file not written ends the document and its number
-    // is handed back, so that the next group reuses it.
+    // Splits `doc` into as many files as its budget needs, numbered from `number`, and
+    // starts a new file where a segment lies beyond one record's reach of its neighbour
+    // in the file; returns the number for the next file. A file not written ends the
+    // document and its number is handed back, so that the next group reuses it.
     int CreateHT(const model::TGPX &doc, int number);
     // "Seperate by Depth": walks a save-order list, one run of files per marker group.
     int CreateHTGrouped(const model::TGPX &doc, const std::vector<std::string> &order,
@@ -96,12 +106,14 @@ class THTExport {
 
     support::Dialogs &dialogs_;
     support::LogLine log_;
+    std::string lastFolder_; // of the file last chosen in a dialog
 };
 
 // The whole "Save as HT File": numbering from 000, the save-order dialog when ManualOrder
 // ("Seperate by Depth") is set (ShowSaveOrder shows it modally; unset, the proposed list
-// is kept), and the closing information box. Returns the number after the last file;
-// the exporter's Written and NotWritten then tell this action's files.
+// is kept), and the closing information box when a file was written. A document without
+// a point gets kHTNothingToWrite and nothing else. Returns the number after the last file;
+// the exporter's Written, NotWritten and PointsWritten then tell this action's files.
 int btnCreateHTClick(const model::TGPX &IsoData, THTExport &exporter, bool ManualOrder,
                      const std::function<void(TChangeSaveOrder &)> &ShowSaveOrder = nullptr);
 

@@ -27,6 +27,9 @@ constexpr const char *kSchemaInstance = "http://www.w3.org/2001/XMLSchema-instan
 constexpr const char *kSchemaLocation =
     "http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd";
 constexpr const char *kStyleNamespace = "http://www.topografix.com/GPX/gpx_style/0/2";
+// The prefix of the depth lines every point carries; without its declaration no
+// namespace-aware reader takes the file.
+constexpr const char *kDepthNamespace = "http://humminbird.com";
 constexpr const char *kDepthMarkers = "<h:id>1</h:id><h:visible>true</h:visible>"
                                       "<h:share>false</h:share><h:status>1</h:status>"
                                       "<h:delta>false</h:delta>";
@@ -756,8 +759,8 @@ void TGPXFile::ExportGPX(const std::string &Filename) {
     std::string out = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>") +
                       LineBreak;
     out += "<gpx version=\"1.1\" creator=\"" + QuotedAttribute(doc.creator) + "\" xmlns=\"" +
-           kGpxNamespace + "\" xmlns:xsi=\"" + kSchemaInstance + "\" xsi:schemaLocation=\"" +
-           kSchemaLocation + "\">" + LineBreak;
+           kGpxNamespace + "\" xmlns:xsi=\"" + kSchemaInstance + "\" xmlns:h=\"" + kDepthNamespace +
+           "\" xsi:schemaLocation=\"" + kSchemaLocation + "\">" + LineBreak;
     if (doc.metadata.filled) {
         doc.ComputeMetaBounds();
         WriteMetadata(out, doc.metadata);

@@ -27,9 +27,7 @@ struct Record {
     std::uint16_t depth;
 };
 constexpr Record kSeparator[3] = {{0x7FFF, 0x7FFF, 0}, {-0x8000, -0x8000, 0}, {0, 0, 0}};
-// Largest change our own writer puts into one record: well inside 16 bits, so that no
-// written record can be taken for a separator.
-constexpr std::int64_t kMaxStep = 32000;
+constexpr std::int64_t kMaxStep = THTConvert::kMaxStep;
 
 void PutU16(std::string &b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<char>(v >> 8);
@@ -63,6 +61,11 @@ struct Position {
     std::int32_t E, N;
     std::uint16_t depth;
 };
+
+// The larger of the easting and northing changes between two positions.
+std::int64_t Distance(std::int32_t E1, std::int32_t N1, std::int32_t E2, std::int32_t N2) {
+    return std::max(std::llabs(std::int64_t{E2} - E1), std::llabs(std::int64_t{N2} - N1));
+}
 
 // Depth in whole centimetres as the unit stores it; what does not fit 16 bits is clamped
 // rather than wrapped into a wrong depth.
@@ -108,6 +111,16 @@ double THTConvert::NorthingToLatitude(std::int32_t northing) {
     return static_cast<double>(std::atan(std::tan(psi) / kLatitudeFactor) / kDeg);
 }
 
+bool THTConvert::SegmentsJoin(const model::TGPXwpt &from, const model::TGPXwpt &to) {
+    try {
+        return Distance(LongitudeToEasting(from.Longitude), LatitudeToNorthing(from.Latitude),
+                        LongitudeToEasting(to.Longitude),
+                        LatitudeToNorthing(to.Latitude)) <= kMaxStep;
+    } catch (const std::range_error &) {
+        return true;
+    }
+}
+
 bool THTConvert::ConvertToHT() {
     if (!GPXdata || GPXdata->trk.Empty())
         return false;
@@ -147,7 +160,7 @@ bool THTConvert::ConvertToHT() {
                     // line; steps between segments would draw a line that is not there.
                     const std::int64_t dE = std::int64_t{cur.E} - previous.E;
                     const std::int64_t dN = std::int64_t{cur.N} - previous.N;
-                    const std::int64_t far = std::max(std::llabs(dE), std::llabs(dN));
+                    const std::int64_t far = Distance(previous.E, previous.N, cur.E, cur.N);
                     if (segmentStart && far > kMaxStep)
                         throw SegmentsTooFarApart();
                     const std::int64_t steps = std::max<std::int64_t>(1, (far + kMaxStep - 1) / kMaxStep);
@@ -186,7 +199,9 @@ bool THTConvert::ConvertToHT() {
         dialogs_.Error("Position out of range for an HT file.", support::BoxButton::Cancel);
         return false;
     } catch (const SegmentsTooFarApart &) {
-        dialogs_.Error("Tracks more than 32 km apart cannot be written into one HT file.",
+        static_assert(kMaxStep == 32000, "the message states the limit");
+        dialogs_.Error("Tracks more than 32000 Mercator units (about 32 km at the equator, "
+                       "less toward the poles) apart cannot be written into one HT file.",
                        support::BoxButton::Cancel);
         return false;
     }

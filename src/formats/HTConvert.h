@@ -18,6 +18,10 @@ class THTConvert {
     static constexpr std::size_t kHeaderSize = 68;
     static constexpr std::size_t kRecordSize = 6;
     static constexpr int kMaxPositions = 20000;
+    // Largest change of easting or northing this writer puts into one record, in the
+    // file's own Mercator units (metres at the equator, fewer on the ground toward the
+    // poles): well inside 16 bits, so that no written record looks like a separator.
+    static constexpr std::int32_t kMaxStep = 32000;
 
     THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName,
                support::Dialogs &dialogs, support::LogLine log = nullptr);
@@ -40,6 +44,11 @@ class THTConvert {
     static std::int32_t LatitudeToNorthing(double latitude);
     static double EastingToLongitude(std::int32_t easting);
     static double NorthingToLatitude(std::int32_t northing);
+
+    // True when a segment starting at `to` can follow one ending at `from` in one file:
+    // no more than kMaxStep apart in easting and northing. A position no file can hold
+    // does not count against it; ConvertToHT reports that one itself.
+    static bool SegmentsJoin(const model::TGPXwpt &from, const model::TGPXwpt &to);
 
   private:
     support::Dialogs &dialogs_;

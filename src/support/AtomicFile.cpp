@@ -27,14 +27,14 @@ AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(targe
     struct stat st {};
     bool exists = ::stat(target_.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
-        throw FileError("Cannot create file \"" + target_ + "\": it is a folder");
+        throw FileError("Cannot create file \"" + target_ + "\"", "it is a folder");
     std::string name = target_.substr(target_.rfind('/') == std::string::npos
                                           ? 0
                                           : target_.rfind('/') + 1);
     temp_ = FolderOf(target_) + "/." + name + ".tmp-XXXXXX";
     fd_ = ::mkstemp(temp_.data());
     if (fd_ < 0)
-        throw FileError("Cannot create file \"" + target_ + "\": " + Reason());
+        throw FileError("Cannot create file \"" + target_ + "\"", Reason());
     // Keep the permissions of the file replaced; a new file gets the usual ones.
     mode_t mode;
     if (exists) {
@@ -66,7 +66,7 @@ void AtomicFileWriter::Flush() {
         if (n <= 0) {
             std::string reason = n < 0 ? Reason() : "nothing written";
             Discard();
-            throw FileError("Cannot write file \"" + target_ + "\": " + reason);
+            throw FileError("Cannot write file \"" + target_ + "\"", reason);
         }
         done += static_cast<std::size_t>(n);
     }
@@ -75,7 +75,7 @@ void AtomicFileWriter::Flush() {
 
 void AtomicFileWriter::Write(std::string_view bytes) {
     if (fd_ < 0)
-        throw FileError("Cannot write file \"" + target_ + "\": it is closed");
+        throw FileError("Cannot write file \"" + target_ + "\"", "it is closed");
     buffer_.append(bytes);
     if (buffer_.size() >= kFlushSize)
         Flush();
@@ -83,36 +83,36 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 
 void AtomicFileWriter::Commit() {
     if (fd_ < 0)
-        throw FileError("Cannot write file \"" + target_ + "\": it is closed");
+        throw FileError("Cannot write file \"" + target_ + "\"", "it is closed");
     Flush();
     if (::fsync(fd_) != 0 && errno != EINVAL) {
         std::string reason = Reason();
         Discard();
-        throw FileError("Cannot write file \"" + target_ + "\": " + reason);
+        throw FileError("Cannot write file \"" + target_ + "\"", reason);
     }
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
         std::string reason = Reason();
         ::unlink(temp_.c_str());
-        throw FileError("Cannot write file \"" + target_ + "\": " + reason);
+        throw FileError("Cannot write file \"" + target_ + "\"", reason);
     }
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         std::string reason = Reason();
         ::unlink(temp_.c_str());
-        throw FileError("Cannot replace file \"" + target_ + "\": " + reason);
+        throw FileError("Cannot replace file \"" + target_ + "\"", reason);
     }
 }
 
 std::string ReadWholeFile(const std::string &path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw FileError("Cannot open file \"" + path + "\": " + Reason());
+        throw FileError("Cannot open file \"" + path + "\"", Reason());
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
-        throw FileError("Cannot open file \"" + path + "\": " +
-                        (S_ISDIR(st.st_mode) ? std::string("it is a folder") : Reason()));
+        throw FileError("Cannot open file \"" + path + "\"",
+                        S_ISDIR(st.st_mode) ? std::string("it is a folder") : Reason());
     }
     std::string data;
     if (st.st_size > 0)
@@ -125,7 +125,7 @@ std::string ReadWholeFile(const std::string &path) {
         if (n < 0) {
             std::string reason = Reason();
             ::close(fd);
-            throw FileError("Cannot read file \"" + path + "\": " + reason);
+            throw FileError("Cannot read file \"" + path + "\"", reason);
         }
         if (n == 0)
             break;
@@ -138,7 +138,7 @@ std::string ReadWholeFile(const std::string &path) {
 void CopyFileAtomically(const std::string &from, const std::string &to) {
     int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw FileError("Cannot open file \"" + from + "\": " + Reason());
+        throw FileError("Cannot open file \"" + from + "\"", Reason());
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -151,7 +151,7 @@ void CopyFileAtomically(const std::string &from, const std::string &to) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw FileError("Cannot read file \"" + from + "\": " + Reason());
+            throw FileError("Cannot read file \"" + from + "\"", Reason());
         if (n == 0)
             break;
         out.Write(std::string_view(chunk, static_cast<std::size_t>(n)));

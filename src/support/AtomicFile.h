@@ -13,6 +13,11 @@ namespace support {
 
 struct FileError : std::runtime_error {
     using std::runtime_error::runtime_error;
+    // what() is `action` + ": " + `reason`; callers that name the file in their own words
+    // show only the reason.
+    FileError(const std::string &action, const std::string &reason)
+        : std::runtime_error(action + ": " + reason), reason(reason) {}
+    std::string reason; // the system's error text, such as "Permission denied"; may be empty
 };
 
 class AtomicFileWriter {
