@@ -93,7 +93,7 @@ class TReadPacer {
 
   private:
     static constexpr std::uint64_t kProgressStep = std::uint64_t{8} << 20;
-    static constexpr std::uint64_t kReleaseStep = std::uint64_t{64} << 20;
+    static constexpr std::uint64_t kReleaseStep = std::uint64_t{16} << 20;
     const ReadProgress &progress_;
     support::MappedFile *mapped_;
     std::uint64_t total_;
