@@ -96,6 +96,7 @@ struct Ping {
     bool position = true;
     std::uint32_t ms = 0;
     std::uint32_t samples = 30;
+    bool count = true; // the header gives the number of samples
 };
 
 // A 64-byte .DAT of the 9xx/11xx units.
@@ -140,8 +141,10 @@ inline Beam WriteBeam(const std::vector<Ping> &pings, std::uint8_t beam = 1) {
         b.son += static_cast<char>(beam);
         b.son += '\x92';
         AppendBE(b.son, 200000);
-        b.son += '\xA0';
-        AppendBE(b.son, p.samples);
+        if (p.count) {
+            b.son += '\xA0';
+            AppendBE(b.son, p.samples);
+        }
         b.son += '\x21';
         b.son.append(p.samples, '\x21'); // samples that look like header ends
         AppendBE(b.idx, p.ms);

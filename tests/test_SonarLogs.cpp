@@ -267,7 +267,7 @@ TEST(LowranceLog, DamageIsSkippedOrStopsWithWhatWasRead) {
 TEST(LowranceLog, AbsurdValuesAreLeftOutAndCounted) {
     std::vector<Frame> frames = FivePings();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float values[] = {-3.0f, nan, 3300.0f /* 1005.8 m */};
+    const float values[] = {-3.0f, nan, 3300.0f /* 1005.8 m */, 0.001f /* 0.3 mm: none */};
     for (float v : values) {
         Frame f = frames.back();
         f.index += 1;
@@ -290,6 +290,7 @@ TEST(LowranceLog, AbsurdValuesAreLeftOutAndCounted) {
     EXPECT_TRUE(r.Logged("3 pings with a depth below 0, above 1000 m or not a number"))
         << r.LogText();
     EXPECT_TRUE(r.Logged("1 ping with a position beyond 85°")) << r.LogText();
+    EXPECT_TRUE(r.Logged("1 pings without depth, 0 without position")) << r.LogText();
     // A ping without a usable position breaks the track.
     EXPECT_EQ(r.SegmentSizes(), (std::vector<int>{5, 1}));
 }
@@ -409,6 +410,10 @@ TEST(HumminbirdRecording, ReadsOneBeamThroughItsIndexOrRecordByRecord) {
     for (Ping &p : other)
         p.depthDecimetres += 100;
     const sonarfix::Beam b000 = sonarfix::WriteBeam(other, 0);
+    std::vector<Ping> uncounted = FourPings();
+    for (Ping &p : uncounted)
+        p.count = false;
+    const sonarfix::Beam noCount = sonarfix::WriteBeam(uncounted);
     const std::vector<double> depths{180, 190, 200, 210};
     const std::vector<double> depthsB000{1180, 1190, 1200, 1210};
 
@@ -451,6 +456,10 @@ TEST(HumminbirdRecording, ReadsOneBeamThroughItsIndexOrRecordByRecord) {
              r.Put("B001.IDX", b001.idx.substr(0, 16) + "\x01\x02\x03");
          },
          depths, "2 records beyond those of B001.IDX read"},
+        {"no sample counts, through the index",
+         [&](const Recording &r) { r.PutBeam("B001", noCount); }, depths, "Beam B001"},
+        {"no sample counts, record by record",
+         [&](const Recording &r) { r.PutBeam("B001", noCount, false); }, depths, "Beam B001"},
         {"lower-case file names",
          [&](const Recording &r) {
              r.Put("b001.son", b001.son);
@@ -594,6 +603,17 @@ TEST(HumminbirdRecording, WhatIsNotARecordAddsNothing) {
         const Read r = rec.Load();
         EXPECT_FALSE(r.r.loaded);
         EXPECT_NE(r.r.error->text.find("not a Humminbird sonar file"), std::string::npos);
+        EXPECT_TRUE(r.doc->trk.Empty());
+    }
+    {
+        // Cut off inside its first record: a recording with nothing readable in it.
+        Recording rec;
+        rec.Put("B001.SON", beam.son.substr(0, 30));
+        const Read r = rec.Load();
+        EXPECT_TRUE(r.r.loaded);
+        ASSERT_TRUE(r.r.error);
+        EXPECT_NE(r.r.error->text.find("the last record, at byte 0, is cut off"),
+                  std::string::npos);
         EXPECT_TRUE(r.doc->trk.Empty());
     }
     {

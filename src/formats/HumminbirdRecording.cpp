@@ -5,11 +5,13 @@
 #include "support/MappedFile.h"
 #include "support/NumText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <optional>
 #include <utility>
 
 namespace formats {
@@ -265,7 +267,8 @@ std::size_t BeamReader::Indexed(std::string_view idx, const std::string &idxName
             return done;
         }
         Take(r, pos);
-        done = r.end != 0 ? r.end : r.headerEnd;
+        // Without a sample count the record ends where the next one starts.
+        done = r.end != 0 ? r.end : FindRecord(r.headerEnd).value_or(son_.size());
     }
     return done;
 }
@@ -294,7 +297,7 @@ ReadResult BeamReader::Run(std::string_view dat, std::optional<std::string_view>
         result_.error = ReadError{sonPath_ + ": reading cancelled", pacer_.Position()};
         return std::move(result_);
     }
-    if (records_ == 0 && !son_.empty()) {
+    if (records_ == 0 && !son_.empty() && !son_.starts_with(std::string_view(kMagic, 4))) {
         result_.error = ReadError{sonPath_ + ": not a Humminbird sonar file (no record found)", 0};
         result_.log.push_back(result_.error->text);
         return std::move(result_);

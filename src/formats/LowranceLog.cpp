@@ -3,6 +3,7 @@
 #include "formats/SonarTrack.h"
 #include "support/AtomicFile.h"
 #include "support/MappedFile.h"
+#include "support/NumText.h"
 
 #include <algorithm>
 #include <bit>
@@ -66,10 +67,7 @@ std::string LowerExt(const std::string &path) {
     std::size_t slash = path.rfind('/'), dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    std::string ext = path.substr(dot);
-    for (char &c : ext)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return ext;
+    return support::LowerAscii(path.substr(dot));
 }
 
 std::string Bytes(std::size_t from, std::size_t to) {

@@ -31,7 +31,13 @@ std::optional<TSonarTrack::Fault> TSonarTrack::Check(bool positionValid, double 
         return NoDepth;
     if (!(depthMetres > 0 && depthMetres <= kMaxDepthMetres))
         return BadDepth;
+    if (KeptDepth(depthMetres) == 0) // less than half a millimetre: no reading either
+        return NoDepth;
     return std::nullopt;
+}
+
+double TSonarTrack::KeptDepth(double depthMetres) {
+    return std::round(depthMetres * 1000.0) / 10.0;
 }
 
 support::TDateTime TSonarTrack::TimeOf(std::uint32_t startUnix, std::uint32_t milliseconds) {
@@ -51,7 +57,7 @@ void TSonarTrack::Add(double latitude, double longitude, double depthMetres,
     auto p = std::make_unique<model::TGPXwpt>();
     p->Latitude = latitude;
     p->Longitude = longitude;
-    p->HBdepth = std::round(depthMetres * 1000.0) / 10.0;
+    p->HBdepth = KeptDepth(depthMetres);
     p->DateTime = time;
     // The segment is a sounding run: its greatest depth in whole centimetres.
     segment_->maxdepth = std::max(segment_->maxdepth, static_cast<std::int32_t>(p->HBdepth));

@@ -31,6 +31,8 @@ class TSonarTrack {
     // nullopt when the values make a sounding.
     static std::optional<Fault> Check(bool positionValid, double latitude, double longitude,
                                       double depthMetres);
+    // The depth in centimetres as a sounding keeps it, to 0.1 cm.
+    static double KeptDepth(double depthMetres);
     // Days since 1899-12-30 of a recording's start (Unix seconds) plus milliseconds.
     static support::TDateTime TimeOf(std::uint32_t startUnix, std::uint32_t milliseconds);
     // Whether a start time read from a file can be one (1990 to 2099); units without a
