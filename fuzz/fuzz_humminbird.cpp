@@ -1,7 +1,7 @@
 // Humminbird recordings: a beam's .SON and .IDX files split from one input (see
 // fuzzutil::SplitTwo), read with a fixed .DAT once through the index and once record by
-// record, checked for what the reader promises and taken through "Add Files..." and
-// "depthwright-batch convert".
+// record, and checked for what the reader promises; the first read is then taken through
+// "Add Files..." and "depthwright-batch convert" (which writes files, so only once).
 #include "FuzzUtil.h"
 
 #include "formats/HumminbirdRecording.h"
@@ -15,13 +15,13 @@ std::string Dat() {
     return d;
 }
 
-void Read(std::string_view son, std::optional<std::string_view> idx) {
+void Read(std::string_view son, std::optional<std::string_view> idx, bool convert) {
     static const std::string dat = Dat();
     model::TGPX doc;
     const formats::ReadResult r =
         formats::ReadHumminbirdBeam(dat, son, idx, "R00001.DAT", "R00001/B001.SON", doc);
     fuzzutil::CheckSoundings(r, doc);
-    if (!r.loaded)
+    if (!r.loaded || !convert || doc.trk.Empty())
         return;
     fuzzutil::SettleLikeTheLoader(doc);
     fuzzutil::ConvertLikeTheBatchTool(doc);
@@ -31,8 +31,8 @@ void Read(std::string_view son, std::optional<std::string_view> idx) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const auto [son, idx] = fuzzutil::SplitTwo(fuzzutil::AsText(data, size));
-    Read(son, idx);
-    Read(son, std::nullopt);
+    Read(son, idx, true);
+    Read(son, std::nullopt, false);
     // The .DAT alone decides whether the recording is one.
     model::TGPX doc;
     if (formats::ReadHumminbirdBeam(son, {}, std::nullopt, "x.DAT", "x/B001.SON", doc).loaded &&
