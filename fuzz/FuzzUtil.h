@@ -6,11 +6,13 @@
 #include "depth/ProjectLoader.h"
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
+#include "formats/ReadResult.h"
 #include "model/GPX.h"
 #include "support/DateTime.h"
 #include "support/Dialogs.h"
 #include "support/Xml.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -167,6 +169,25 @@ inline void ConvertLikeTheBatchTool(model::TGPX &doc) {
     formats::THTConvert ht(&doc, "fuzz", Dir().Path("output.ht"), dialogs);
     ht.Now = [] { return std::uint32_t{0}; };
     (void)ht.ConvertToHT();
+}
+
+// What every sonar reader promises: a file not loaded adds nothing, and every sounding kept
+// has a usable position and a depth from 0.1 cm to 1000 m.
+inline void CheckSoundings(const formats::ReadResult &r, const model::TGPX &doc) {
+    if (!r.loaded && !doc.trk.Empty())
+        Fail("a read that did not load added tracks");
+    if (!r.loaded && !r.error)
+        Fail("a read that did not load gave no error");
+    for (const auto &t : doc.trk.Items())
+        for (const auto &s : t->Items()) {
+            if (s->Empty())
+                Fail("an empty segment");
+            for (const auto &p : s->Items())
+                if (!(std::fabs(p->Latitude) <= 85) || !(std::fabs(p->Longitude) <= 180) ||
+                    !(p->HBdepth > 0 && p->HBdepth <= 100000))
+                    Fail("a sounding at " + std::to_string(p->Latitude) + " " +
+                         std::to_string(p->Longitude) + " depth " + std::to_string(p->HBdepth));
+        }
 }
 
 } // namespace fuzzutil

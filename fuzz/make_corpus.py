@@ -3,6 +3,7 @@
 reader, a few shaped like the tests' inputs and short slices of the sample lake.
 Run it again after changing it; scripts/fuzz copies the seeds and never writes here."""
 
+import math
 import os
 import shutil
 import struct
@@ -244,6 +245,89 @@ put("fuzz_shapefile", "short-table", pair(lines, dbf([(b"A", b"C", 4, 0)], [[b"x
 put("fuzz_shapefile", "no-fields", pair(shp(3, []), b"\x03\x72\x06\x01" + struct.pack("<IHH", 5, 33, 1)
                                         + bytes(20) + b"\r    "))
 put("fuzz_shapefile", "multipatch", pair(shp(31, [struct.pack("<i", 31) + bytes(40)]), b""))
+
+# ---------------------------------------------------------------- sonar logs (.sl2, .sl3)
+
+LOWRANCE_R = 6356752.3142
+
+
+def sl_frame(fmt, offset, index, channel, depth_ft, lat=59.1, lon=12.3, valid=True, ms=0,
+             start=0xFFFFFFFF, echo=24):
+    header = 144 if fmt == 2 else (128 if channel > 5 else 168)
+    h = bytearray(header)
+    at = {"size": 28, "channel": 32, "index": 36, "time": 60, "depth": 64, "east": 108,
+          "north": 112, "flags": 132, "ms": 140} if fmt == 2 else \
+         {"size": 8, "channel": 12, "index": 16, "time": 40, "depth": 48, "east": 92,
+          "north": 96, "flags": 116, "ms": 124}
+    struct.pack_into("<I", h, 0, offset)
+    struct.pack_into("<H", h, at["size"], header + echo)
+    struct.pack_into("<H", h, at["channel"], channel)
+    struct.pack_into("<I", h, at["index"], index)
+    struct.pack_into("<I", h, at["time"], start)
+    struct.pack_into("<f", h, at["depth"], depth_ft)
+    struct.pack_into("<i", h, at["east"], round(lon * math.pi / 180 * LOWRANCE_R))
+    struct.pack_into("<i", h, at["north"],
+                     round(LOWRANCE_R * math.log(math.tan(math.pi / 4 + lat * math.pi / 360))))
+    struct.pack_into("<H", h, at["flags"], 0x90 if valid else 0x80)
+    struct.pack_into("<I", h, at["ms"], ms)
+    return bytes(h) + bytes([0x5A]) * echo
+
+
+def sl_log(fmt, frames):
+    out = struct.pack("<HHHH", fmt, 1, 3200, 0)
+    for f in frames:
+        out += sl_frame(fmt, len(out), **f)
+    return out
+
+
+pings = [dict(index=0, channel=2, depth_ft=0.0, start=1401624000),
+         dict(index=0, channel=0, depth_ft=4.0),
+         dict(index=1, channel=0, depth_ft=4.5, ms=100, valid=False),
+         dict(index=1, channel=1, depth_ft=4.6, ms=100),
+         dict(index=2, channel=0, depth_ft=float("nan"), ms=200),
+         dict(index=2, channel=5, depth_ft=5.0, ms=200, lat=86.0),
+         dict(index=3, channel=0, depth_ft=5.5, ms=300)]
+put("fuzz_sl2", "channels.sl2", sl_log(2, pings))
+put("fuzz_sl2", "channels.sl3", sl_log(3, pings + [dict(index=4, channel=9, depth_ft=6.0)]))
+cut = sl_log(2, pings)
+put("fuzz_sl2", "cut.sl2", cut[:-30])
+damaged = bytearray(sl_log(2, pings))
+damaged[8 + 2 * 168:8 + 2 * 168 + 40] = b"\x77" * 40
+put("fuzz_sl2", "damaged.sl2", bytes(damaged))
+put("fuzz_sl2", "old.slg", struct.pack("<HHHH", 1, 0, 1970, 0) + bytes(64))
+
+# ---------------------------------------------------------------- Humminbird .SON/.IDX
+
+HB_R = 6378388.0
+
+
+def hb_record(number, ms, depth_dm, lat=36.88, lon=-111.51, samples=16, position=True):
+    phi = math.atan(math.tan(lat * math.pi / 180) / 1.0067642927)
+    r = b"\xC0\xDE\xAB\x21" + struct.pack(">BIBI", 0x80, number, 0x81, ms)
+    if position:
+        r += struct.pack(">BiBi", 0x82, round(lon * math.pi / 180 * HB_R),
+                         0x83, round(HB_R * math.log(math.tan(math.pi / 4 + phi / 2))))
+    r += struct.pack(">BIBIBBBIBI", 0x84, 0x10000 | 1234, 0x87, depth_dm, 0x50, 1, 0x92, 200000,
+                     0xA0, samples)
+    return r + b"\x21" + bytes([0x21]) * samples
+
+
+def hb_beam(records):
+    son, idx = b"", b""
+    for i, rec in enumerate(records):
+        idx += struct.pack(">II", 100 * i, len(son))
+        son += rec
+    return son, idx
+
+
+son, idx = hb_beam([hb_record(0, 0, 18), hb_record(1, 100, 0), hb_record(2, 200, 25, position=False),
+                    hb_record(3, 300, 10001), hb_record(4, 400, 31, lat=-85.5),
+                    hb_record(5, 500, 40)])
+put("fuzz_humminbird", "beam", pair(son, idx))
+put("fuzz_humminbird", "no-index", pair(son, b""))
+put("fuzz_humminbird", "cut", pair(son[:-7], idx))
+put("fuzz_humminbird", "bad-index", pair(son, idx[:12] + b"\xff\xff\xff\xf0" + idx[16:]))
+put("fuzz_humminbird", "no-count", pair(son.replace(b"\xA0\x00\x00\x00\x10", b"\x20\x10"), b""))
 
 if __name__ == "__main__":
     total = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(CORPUS) for f in fs)

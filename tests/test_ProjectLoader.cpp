@@ -1,5 +1,6 @@
 #include "depth/ProjectLoader.h"
 
+#include "SonarFixtures.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,64 @@ TEST(ProjectLoader, FailuresAddNothing) {
     p.dialogs.inputAnswers = {std::string("deep")};
     EXPECT_THROW(p.loader.LoadGPXFile(gpx), std::runtime_error);
     EXPECT_EQ(p.doc.trk.Count(), 0);
+}
+
+TEST(ProjectLoader, SonarRecordingsAreSoundings) {
+    TempDir dir;
+    std::vector<sonarfix::Frame> frames(3);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        frames[i].index = i;
+        frames[i].depthFeet = 10.0f + static_cast<float>(i);
+    }
+    const sonarfix::Log log = sonarfix::WriteLog(frames);
+    Project p;
+    ASSERT_EQ(p.loader.LoadFile(dir.File("Sonar0001.SL2", log.bytes)), 0);
+    ASSERT_EQ(p.doc.trk.Count(), 1);
+    EXPECT_EQ(p.doc.trk[0]->Get(0)->Count(), 3);
+    EXPECT_EQ(p.doc.trk[0]->Get(0)->maxdepth, 365);
+    EXPECT_EQ(p.loader.MaxDepth, 365);
+    EXPECT_TRUE(p.loader.InterpolatorEnabled);
+    EXPECT_NE(std::find(p.log.begin(), p.log.end(), "LoadSonarFile: 3 soundings in 1 segment"),
+              p.log.end());
+
+    // Cut off: what was read is added, and the user is told where reading stopped.
+    Project cut;
+    cut.loader.AddOffset = true;
+    cut.dialogs.inputAnswers = {std::string("-50")};
+    ASSERT_EQ(cut.loader.LoadFile(
+                  dir.File("cut.sl3", sonarfix::WriteLog(frames, 3).bytes.substr(0, 400))),
+              0);
+    ASSERT_EQ(cut.dialogs.shown.size(), 1u);
+    EXPECT_EQ(cut.dialogs.shown[0].kind, support::BoxKind::Warning);
+    EXPECT_NE(cut.dialogs.shown[0].text.find("is cut off"), std::string::npos);
+    EXPECT_EQ(cut.doc.trk[0]->Get(0)->Count(), 1);
+    EXPECT_EQ(cut.doc.trk[0]->Get(0)->maxdepth, 254); // 304.8 cm less the offset
+    EXPECT_EQ(cut.dialogs.prompts, std::vector<std::string>{"cut.sl3Track: cut Add Depth [cm]:"});
+
+    // A Humminbird recording: the .DAT with its folder.
+    const std::string dat = dir.File("R00007.DAT", sonarfix::WriteDat(1382657324));
+    std::filesystem::create_directory(dir.path / "R00007");
+    testutil::WriteBytes(dir.path / "R00007" / "B001.SON", sonarfix::WriteBeam({{}, {}}).son);
+    Project h;
+    ASSERT_EQ(h.loader.LoadFile(dat), 0);
+    EXPECT_EQ(h.doc.trk[0]->Get(0)->Count(), 2);
+    EXPECT_EQ(h.loader.MaxDepth, 250);
+
+    // Refused files throw with the reader's words and add nothing.
+    Project q;
+    auto thrown = [&](const std::string &path) -> std::string {
+        try {
+            q.loader.LoadFile(path);
+        } catch (const std::runtime_error &e) {
+            return e.what();
+        }
+        return "nothing thrown";
+    };
+    EXPECT_NE(thrown(dir.File("old.slg", log.bytes)).find("not supported"), std::string::npos);
+    EXPECT_NE(thrown(dir.File("data.dat", "x")).find("not a Humminbird"), std::string::npos);
+    std::filesystem::remove_all(dir.path / "R00007");
+    EXPECT_NE(thrown(dat).find("R00007 with its sonar files"), std::string::npos);
+    EXPECT_EQ(q.doc.trk.Count(), 0);
 }
 
 TEST(ProjectLoader, DocumentHelpers) {

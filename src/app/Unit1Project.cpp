@@ -34,7 +34,8 @@ struct WaitCursor {
 void TForm1::btnAddFilesClick() {
     try {
         std::vector<std::string> files =
-            Dialogs->OpenFiles("Open project...", "GPX, KML, SHP/DBF or HT files|*.gpx;*.kml;*.shp;*.ht");
+            Dialogs->OpenFiles("Open project...", "GPX, KML, SHP/DBF, HT or sonar files|"
+                                                  "*.gpx;*.kml;*.shp;*.ht;*.sl2;*.sl3;*.dat;*.DAT");
         if (!files.empty())
             AddFiles(files);
     } catch (const std::exception &e) {

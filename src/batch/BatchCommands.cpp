@@ -3,7 +3,9 @@
 
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
+#include "formats/HumminbirdRecording.h"
 #include "formats/KMLFile.h"
+#include "formats/LowranceLog.h"
 #include "formats/ShapefileImport.h"
 #include "depth/ProjectLoader.h"
 #include "support/Dialogs.h"
@@ -104,6 +106,18 @@ LoadResult LoadHT(const std::string &path, model::TGPX &doc) {
     return r;
 }
 
+// A log cut off or damaged loads with what was read; its reader's log says where it stopped.
+LoadResult LoadSonar(const std::string &path, const std::string &ext, model::TGPX &doc) {
+    const formats::ReadResult res = ext == ".dat" ? formats::ReadHumminbirdRecording(path, doc)
+                                                  : formats::ReadLowranceLog(path, doc);
+    LoadResult r;
+    r.loaded = res.loaded;
+    r.log = res.log;
+    if (!res.loaded)
+        r.error = res.error ? res.error->text : "File not loaded";
+    return r;
+}
+
 LoadResult LoadSHP(const std::string &path, model::TGPX &doc, const ShapefileOptions &o) {
     LoadResult r;
     BatchDialogs dialogs(r);
@@ -137,9 +151,11 @@ LoadResult LoadFile(const std::string &path, model::TGPX &doc, const ShapefileOp
         r = LoadHT(path, doc);
     else if (ext == ".shp")
         r = LoadSHP(path, doc, shp);
+    else if (ext == ".sl2" || ext == ".sl3" || ext == ".slg" || ext == ".dat")
+        r = LoadSonar(path, ext, doc);
     else
         r.error = "File extension not supported: " + path;
-    r.format = ext.empty() ? "unknown" : ext.substr(1);
+    r.format = ext.empty() ? "unknown" : ext == ".dat" ? "humminbird" : ext.substr(1);
     return r;
 }
 
@@ -292,6 +308,9 @@ const char *const kInfoHelp =
     "  Reads each file as the desktop program would and prints what it holds: counts of\n"
     "  waypoints, routes, tracks, segments and points, the points with a depth, the\n"
     "  greatest depth in centimetres, the bounds, the reader's log and any error.\n"
+    "  Sonar recordings (.sl2, .sl3, Humminbird .DAT) give one point per ping with a\n"
+    "  depth and a position; a recording cut off or damaged loads with what was read,\n"
+    "  and its log says where reading stopped.\n"
     "  Exit status 0 when every file loaded, 1 otherwise.\n"
     "  --json     one JSON object per file and line (default: text, one field a line)\n"
     "  --points   also lists every point as longitude, latitude and depth in cm\n"
@@ -299,7 +318,8 @@ const char *const kInfoHelp =
 
 const char *const kConvertHelp =
     "convert [SHAPEFILE OPTIONS] IN OUT.gpx\n"
-    "  Reads IN (GPX, KML, HT or shapefile) and writes its whole content as GPX.\n"
+    "  Reads IN (GPX, KML, HT, shapefile or sonar recording) and writes its whole\n"
+    "  content as GPX.\n"
     "convert [SHAPEFILE OPTIONS] IN OUT.ht [--track-name NAME]\n"
     "  Writes the tracks of IN as one HT track file for the sonar unit (at most 20000\n"
     "  positions).\n"
@@ -382,7 +402,9 @@ bool PrintUsage(std::ostream &out, const std::string &command) {
             << kChartHelp << "\n"
             << kShapefileHelp << "\n"
             << "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht), shapefiles "
-               "(.shp).\n";
+               "(.shp),\n"
+               "Lowrance-family sonar logs (.sl2, .sl3; not .slg) and Humminbird recordings\n"
+               "(the .DAT file, with the folder of the same name beside it).\n";
     return true;
 }
 

@@ -2,7 +2,9 @@
 
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
+#include "formats/HumminbirdRecording.h"
 #include "formats/KMLFile.h"
+#include "formats/LowranceLog.h"
 #include "support/NumText.h"
 
 #include <algorithm>
@@ -157,6 +159,8 @@ int TProjectLoader::LoadFile(const std::string &path) {
         return LoadHTFile(path);
     if (ext == ".shp")
         return LoadSHPFile(path);
+    if (ext == ".sl2" || ext == ".sl3" || ext == ".slg" || ext == ".dat")
+        return LoadSonarFile(path);
     throw UnsupportedExtension(path);
 }
 
@@ -192,6 +196,30 @@ int TProjectLoader::LoadHTFile(const std::string &path) {
     log_("LoadHTFile: Appending HT Track: " + reader.sTrackName);
     const std::int32_t d =
         SettleDepths(doc, "LoadHTFile", FileNameOf(path) + "Track: " + reader.sTrackName);
+    ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
+    Append(doc);
+    InterpolatorEnabled = true;
+    return 0;
+}
+
+int TProjectLoader::LoadSonarFile(const std::string &path) {
+    if (!FileExists(path))
+        return -1;
+    log_("LoadSonarFile: Trying to open " + path);
+    model::TGPX doc;
+    const formats::ReadResult r = LowerExtension(path) == ".dat"
+                                      ? formats::ReadHumminbirdRecording(path, doc, Progress)
+                                      : formats::ReadLowranceLog(path, doc, Progress);
+    for (const std::string &line : r.log)
+        log_("LoadSonarFile: " + line);
+    if (!r.loaded)
+        throw std::runtime_error(r.error ? r.error->text : "File not loaded");
+    if (r.error) // cut off or damaged: what was read is kept
+        dialogs_.Warning(r.error->text);
+    if (doc.trk.Empty())
+        return 0; // not one sounding: nothing to settle
+    const std::string name = doc.trk.First()->name;
+    const std::int32_t d = SettleDepths(doc, "LoadSonarFile", FileNameOf(path) + "Track: " + name);
     ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
     Append(doc);
     InterpolatorEnabled = true;

@@ -1,9 +1,10 @@
-// "Add Files...": reads GPX, KML, HT and shapefiles into temporary documents, prepares
-// their track segments (zero readings removed, depths entered or shifted on request,
-// each segment's maxdepth set: 0 marks a shoreline outline) and appends the tracks to
-// the project. The desktop program and the batch tool share it.
+// "Add Files...": reads GPX, KML, HT, shapefiles and sonar recordings into temporary
+// documents, prepares their track segments (zero readings removed, depths entered or
+// shifted on request, each segment's maxdepth set: 0 marks a shoreline outline) and
+// appends the tracks to the project. The desktop program and the batch tool share it.
 #pragma once
 
+#include "formats/ReadResult.h"
 #include "formats/shapefile.h"
 #include "model/GPX.h"
 #include "support/Dialogs.h"
@@ -44,6 +45,8 @@ class TProjectLoader {
     // The two shapefile import dialogs; unset, coordinates stay degrees and depths 0.
     std::function<void(formats::TShapefile &)> ImportCoordinates;
     std::function<void(formats::TShapefile &)> JoinDBF;
+    // Progress of the sonar recordings, which can be large; false cancels the file.
+    formats::ReadProgress Progress;
 
     // After every load: the project's greatest depth in whole centimetres, at least 0.
     std::int32_t MaxDepth = 0;
@@ -57,6 +60,8 @@ class TProjectLoader {
     int LoadKMLFile(const std::string &path);
     int LoadHTFile(const std::string &path);
     int LoadSHPFile(const std::string &path);
+    // .sl2, .sl3 (.slg is refused) and Humminbird .DAT recordings.
+    int LoadSonarFile(const std::string &path);
 
     // The shapefile and its table through the two dialogs into `doc`; false when a file
     // is missing.
