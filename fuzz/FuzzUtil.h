@@ -149,7 +149,6 @@ inline bool ExtensionsAreMarkup(const model::TGPX &doc) {
 // The GPX written must load again with everything in it (it is the next session's
 // input) unless the extensions kept from the file are fragments.
 inline void ConvertLikeTheBatchTool(model::TGPX &doc) {
-    support::ScriptedDialogs dialogs;
     formats::TGPXFile writer;
     writer.GPXd = &doc;
     const std::string gpx = Dir().Path("output.gpx");
@@ -166,7 +165,7 @@ inline void ConvertLikeTheBatchTool(model::TGPX &doc) {
             Fail("the GPX written loads as " + Counts(again) + " instead of " + Counts(doc));
     }
 
-    formats::THTConvert ht(&doc, "fuzz", Dir().Path("output.ht"), dialogs);
+    formats::THTConvert ht(&doc, "fuzz", Dir().Path("output.ht"));
     ht.Now = [] { return std::uint32_t{0}; };
     (void)ht.ConvertToHT();
 }

@@ -9,14 +9,13 @@
 namespace {
 
 void Read(std::string_view bytes) {
-    support::ScriptedDialogs dialogs;
     model::TGPX doc;
-    formats::THTConvert reader(&doc, "", "input.ht", dialogs);
+    formats::THTConvert reader(&doc, "", "input.ht");
     if (!reader.ReadHTBytes(bytes))
         return;
     fuzzutil::SettleLikeTheLoader(doc);
     // Written again as the unit's file, as "depthwright-batch convert" does.
-    formats::THTConvert writer(&doc, reader.sTrackName, fuzzutil::Dir().Path("output.ht"), dialogs);
+    formats::THTConvert writer(&doc, reader.sTrackName, fuzzutil::Dir().Path("output.ht"));
     writer.Now = [] { return std::uint32_t{0}; };
     (void)writer.ConvertToHT();
 }

@@ -7,8 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const auto [shpBytes, dbfBytes] = fuzzutil::SplitTwo(fuzzutil::AsText(data, size));
-    support::ScriptedDialogs dialogs;
-    formats::TShapefile shp(dialogs);
+    formats::TShapefile shp;
     shp.Filename_SHP = "input.shp";
     shp.ReadSHP(shpBytes);
     try {
@@ -26,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     try {
         formats::ImportCoordinatesOK(shp, 1, "-500000", "0", "33", 0);
         if (!shp.DatabaseFields.empty())
-            (void)formats::JoinDBFOK(shp, 0, "100", dialogs);
+            support::TMessages shown;
+            (void)formats::JoinDBFOK(shp, 0, "100", shown);
     } catch (const formats::ConversionError &) {
     }
 

@@ -532,8 +532,7 @@ TEST(CreateHTExport, ContoursFarApartGoIntoFilesOfTheirOwn) {
                 written.push_back({p.E, p.N});
             // Our own reader takes every file back, segment by segment.
             model::TGPX back;
-            support::ScriptedDialogs quiet;
-            THTConvert reader(&back, "", r.Written[k], quiet);
+            THTConvert reader(&back, "", r.Written[k]);
             ASSERT_TRUE(reader.ReadHT());
             EXPECT_EQ(reader.sTrackName, depth::HTTrackName("Lakes", static_cast<int>(k)));
             EXPECT_EQ(back.trk[0]->Count(), h.segments);

@@ -38,10 +38,8 @@ std::int16_t Delta(const std::string &b, std::size_t record, int field) {
     return static_cast<std::int16_t>(U16(b, 68 + record * 6 + static_cast<std::size_t>(field) * 2));
 }
 
-std::string Written(model::TGPX &doc, const std::string &path, const std::string &name = "Lake",
-                    support::ScriptedDialogs *shown = nullptr) {
-    support::ScriptedDialogs dialogs;
-    THTConvert c(&doc, name, path, shown ? *shown : dialogs);
+std::string Written(model::TGPX &doc, const std::string &path, const std::string &name = "Lake") {
+    THTConvert c(&doc, name, path);
     c.Now = [] { return 1401626096u; };
     EXPECT_TRUE(c.ConvertToHT());
     return support::ReadWholeFile(path);
@@ -109,11 +107,11 @@ TEST(HTWrite, SegmentsTracksAndCounts) {
 
 TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
     TempDir dir;
-    support::ScriptedDialogs dialogs;
     model::TGPX empty;
     AddTrack(empty, {{}});
-    THTConvert none(&empty, "x", dir.Path("none.ht"), dialogs);
+    THTConvert none(&empty, "x", dir.Path("none.ht"));
     EXPECT_FALSE(none.ConvertToHT());
+    EXPECT_EQ(none.ErrorText, ""); // nothing to write is no error
 
     model::TGPX big;
     Seg many;
@@ -121,19 +119,17 @@ TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
         many.push_back({50 + i * 1e-6, 10, 100});
     AddTrack(big, {many, {{50.1, 10, 1}}}); // 19998 points + 6 separator records
     std::vector<std::string> log;
-    THTConvert tooMany(&big, "x", dir.Path("big.ht"), dialogs,
-                       [&](const std::string &l) { log.push_back(l); });
+    THTConvert tooMany(&big, "x", dir.Path("big.ht"), [&](const std::string &l) { log.push_back(l); });
     EXPECT_FALSE(tooMany.ConvertToHT());
     EXPECT_EQ(log, std::vector<std::string>{"HTCOnvert: number of points to write: 20004"});
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Too much points to write."});
-    EXPECT_EQ(dialogs.shown[0].button, support::BoxButton::Cancel);
+    EXPECT_EQ(tooMany.ErrorText, "Too much points to write.");
 
     model::TGPX apart;
     AddTrack(apart, {{{50, 10, 1}}, {{51, 10, 1}}});
-    THTConvert far(&apart, "x", dir.Path("far.ht"), dialogs);
+    THTConvert far(&apart, "x", dir.Path("far.ht"));
     EXPECT_FALSE(far.ConvertToHT());
     // The limit in the file's own units: on the ground it shrinks toward the poles.
-    EXPECT_EQ(dialogs.Texts().back(),
+    EXPECT_EQ(far.ErrorText,
               "Tracks more than 32000 Mercator units (about 32 km at the equator, less toward "
               "the poles) apart cannot be written into one HT file.");
     EXPECT_FALSE(
@@ -182,8 +178,7 @@ TEST(HTWrite, LongStepsInsideASegmentAreSplit) {
         EXPECT_LE(std::abs(Delta(b, r, 1)), 32000);
     }
     model::TGPX back;
-    support::ScriptedDialogs dialogs;
-    THTConvert reader(&back, "", dir.Path("long.ht"), dialogs);
+    THTConvert reader(&back, "", dir.Path("long.ht"));
     ASSERT_TRUE(reader.ReadHT());
     const model::TGPXtrkseg &s = *back.trk[0]->First();
     EXPECT_NEAR(s.Last()->Latitude, 50.5, 1e-4);
@@ -198,8 +193,7 @@ TEST(HTRead, RoundTripGivesTheSegmentsBack) {
                    {{47.2, 8.2, 12}}});
     Written(doc, dir.Path("rt.ht"), "Survey");
     model::TGPX back;
-    support::ScriptedDialogs dialogs;
-    THTConvert reader(&back, "Name: ", dir.Path("rt.ht"), dialogs);
+    THTConvert reader(&back, "Name: ", dir.Path("rt.ht"));
     ASSERT_TRUE(reader.ReadHT());
     EXPECT_EQ(reader.sTrackName, "Name: Survey");
     ASSERT_EQ(back.trk.Count(), 1);
@@ -242,12 +236,11 @@ TEST(HTRead, HeadersThatAreNotHTFiles) {
     };
     for (const Case &c : cases) {
         model::TGPX doc;
-        support::ScriptedDialogs dialogs;
-        THTConvert reader(&doc, "", "f.ht", dialogs);
+        THTConvert reader(&doc, "", "f.ht");
         bool ok = reader.ReadHTBytes(c.bytes);
         EXPECT_EQ(ok, c.message == nullptr);
         if (c.message) {
-            EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{c.message});
+            EXPECT_EQ(reader.ErrorText, c.message);
             EXPECT_EQ(doc.trk.Count(), 0);
         } else {
             ASSERT_EQ(doc.trk.Count(), 1);

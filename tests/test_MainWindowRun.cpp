@@ -92,8 +92,7 @@ TEST_F(Run, TheWindowRunsThePipelinesSteps) {
 
     // The same files through the pipeline directly, at the map's size and the page's settings.
     depth::TProject project;
-    support::ScriptedDialogs quiet;
-    depth::TProjectLoader loader(project.GPXdata, quiet, nullptr);
+    depth::TProjectLoader loader(project.GPXdata, nullptr);
     for (const char *file : {DEPTHWRIGHT_EXAMPLES "/shoreline.gpx", DEPTHWRIGHT_EXAMPLES "/soundings.gpx"})
         ASSERT_EQ(loader.LoadFile(file), 0);
     project.MaxDepth = loader.MaxDepth;

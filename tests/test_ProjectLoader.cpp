@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 using depth::TProjectLoader;
 using testutil::TempDir;
 
@@ -15,11 +17,30 @@ std::string Point(double lat, double lon, double depth) {
            "'><extensions><h:depth>" + std::to_string(depth) + "</h:depth></extensions></trkpt>";
 }
 
+// A project whose loader answers depths and offsets from queues and notes each question
+// as the desktop program words it.
 struct Project {
     model::TGPX doc;
-    support::ScriptedDialogs dialogs;
-    std::vector<std::string> log;
-    TProjectLoader loader{doc, dialogs, [this](const std::string &l) { log.push_back(l); }};
+    std::vector<std::string> log, prompts;
+    std::deque<std::int32_t> depths, offsets;
+    TProjectLoader loader{doc, [this](const std::string &l) { log.push_back(l); }};
+    void AnswerDepths(std::deque<std::int32_t> answers) {
+        depths = std::move(answers);
+        loader.Options.DepthFor = [this](const std::string &what) { return Take(depths, what + " Depth [cm]:"); };
+    }
+    void AnswerOffsets(std::deque<std::int32_t> answers) {
+        offsets = std::move(answers);
+        loader.Options.OffsetFor = [this](const std::string &what) {
+            return Take(offsets, what + " Add Depth [cm]:");
+        };
+    }
+    std::int32_t Take(std::deque<std::int32_t> &answers, const std::string &prompt) {
+        prompts.push_back(prompt);
+        const std::int32_t v = answers.empty() ? 0 : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return v;
+    }
 };
 
 } // namespace
@@ -32,7 +53,7 @@ TEST(ProjectLoader, GpxSegmentsAreShorelinesOrSoundings) {
                                                Point(47, 8.1, 0) + "</trkseg></trk>"
                                                "<wpt lat='1' lon='1'/></gpx>");
     Project p;
-    ASSERT_EQ(p.loader.LoadGPXFile(gpx), 0);
+    ASSERT_EQ(p.loader.LoadFile(gpx), 0);
     ASSERT_EQ(p.doc.trk.Count(), 1);
     const model::TGPXtrk &t = *p.doc.trk[0];
     ASSERT_EQ(t[0]->Count(), 1); // only the reading that is not 0
@@ -48,14 +69,14 @@ TEST(ProjectLoader, GpxSegmentsAreShorelinesOrSoundings) {
 
     // Both boxes checked: a depth for the segment without depth, an offset for each.
     Project q;
-    q.loader.AddDepth = q.loader.AddOffset = true;
-    q.dialogs.inputAnswers = {std::string("-20"), std::string("-5"), std::nullopt};
-    ASSERT_EQ(q.loader.LoadGPXFile(gpx), 0);
-    EXPECT_EQ(q.dialogs.prompts, (std::vector<std::string>{"lake.gpxTrack: T Add Depth [cm]:",
+    q.AnswerDepths({-5});
+    q.AnswerOffsets({-20, 0});
+    ASSERT_EQ(q.loader.LoadFile(gpx), 0);
+    EXPECT_EQ(q.prompts, (std::vector<std::string>{"lake.gpxTrack: T Add Depth [cm]:",
                                                            "lake.gpxTrack: T Depth [cm]:",
                                                            "lake.gpxTrack: T Add Depth [cm]:"}));
     EXPECT_EQ(q.doc.trk[0]->Get(0)->maxdepth, 330);
-    EXPECT_EQ(q.doc.trk[0]->Get(1)->maxdepth, 0); // -5 becomes 0, a cancelled offset is 0
+    EXPECT_EQ(q.doc.trk[0]->Get(1)->maxdepth, 0); // -5 becomes 0
     EXPECT_EQ(q.doc.trk[0]->Get(1)->Get(0)->HBdepth, 0);
 }
 
@@ -65,16 +86,15 @@ TEST(ProjectLoader, OffsetsCanTurnShorelinesIntoSoundings) {
                                             "<LineString><coordinates>8,47 8.1,47 8.1,47.1"
                                             "</coordinates></LineString></Placemark></Folder></kml>");
     Project p;
-    ASSERT_EQ(p.loader.LoadKMLFile(kml), 0);
+    ASSERT_EQ(p.loader.LoadFile(kml), 0);
     EXPECT_EQ(p.doc.trk[0]->Get(0)->maxdepth, 0);
     EXPECT_FALSE(p.loader.InterpolatorEnabled);
 
     std::string gpx = dir.File("s.gpx", "<gpx><trk><trkseg>" + Point(47, 8, 0) + Point(47, 9, 0) +
                                             "</trkseg></trk></gpx>");
     Project q;
-    q.loader.AddOffset = true;
-    q.dialogs.inputAnswers = {std::string("-20")};
-    q.loader.LoadGPXFile(gpx);
+    q.AnswerOffsets({-20});
+    q.loader.LoadFile(gpx);
     EXPECT_EQ(q.doc.trk[0]->Get(0)->maxdepth, -20);
     EXPECT_EQ(q.doc.trk[0]->Get(0)->Get(1)->HBdepth, -20);
 }
@@ -82,16 +102,18 @@ TEST(ProjectLoader, OffsetsCanTurnShorelinesIntoSoundings) {
 TEST(ProjectLoader, FailuresAddNothing) {
     TempDir dir;
     Project p;
-    EXPECT_EQ(p.loader.LoadGPXFile((dir.path / "missing.gpx").string()), -1);
-    EXPECT_EQ(p.loader.LoadSHPFile((dir.path / "missing.shp").string()), -1);
+    EXPECT_EQ(p.loader.LoadFile((dir.path / "missing.gpx").string()), -1);
+    EXPECT_EQ(p.loader.LoadFile((dir.path / "missing.shp").string()), -1);
     EXPECT_THROW(p.loader.LoadFile(dir.File("notes.TXT", "x")), depth::UnsupportedExtension);
     // A file that is not GPX is an error the user sees, not a silent success.
     EXPECT_THROW(p.loader.LoadFile(dir.File("broken.GPX", "<gpx><trk>")), std::runtime_error);
     std::string gpx = dir.File("s.gpx", "<gpx><trk><trkseg>" + Point(47, 8, 0) + Point(47, 9, 0) +
                                             "</trkseg></trk></gpx>");
-    p.loader.AddDepth = true;
-    p.dialogs.inputAnswers = {std::string("deep")};
-    EXPECT_THROW(p.loader.LoadGPXFile(gpx), std::runtime_error);
+    // An answer that is not a number fails the file.
+    p.loader.Options.DepthFor = [](const std::string &) -> std::int32_t {
+        throw std::runtime_error("\"deep\" is not a valid integer value");
+    };
+    EXPECT_THROW(p.loader.LoadFile(gpx), std::runtime_error);
     EXPECT_EQ(p.doc.trk.Count(), 0);
 }
 
@@ -115,17 +137,16 @@ TEST(ProjectLoader, SonarRecordingsAreSoundings) {
 
     // Cut off: what was read is added, and the user is told where reading stopped.
     Project cut;
-    cut.loader.AddOffset = true;
-    cut.dialogs.inputAnswers = {std::string("-50")};
+    cut.AnswerOffsets({-50});
     ASSERT_EQ(cut.loader.LoadFile(
                   dir.File("cut.sl3", sonarfix::WriteLog(frames, 3).bytes.substr(0, 400))),
               0);
-    ASSERT_EQ(cut.dialogs.shown.size(), 1u);
-    EXPECT_EQ(cut.dialogs.shown[0].kind, support::BoxKind::Warning);
-    EXPECT_NE(cut.dialogs.shown[0].text.find("is cut off"), std::string::npos);
+    ASSERT_EQ(cut.loader.Warnings.size(), 1u);
+    EXPECT_EQ(cut.loader.Warnings[0].rfind("cut.sl3: ", 0), 0u);
+    EXPECT_NE(cut.loader.Warnings[0].find("is cut off"), std::string::npos);
     EXPECT_EQ(cut.doc.trk[0]->Get(0)->Count(), 1);
     EXPECT_EQ(cut.doc.trk[0]->Get(0)->maxdepth, 254); // 304.8 cm less the offset
-    EXPECT_EQ(cut.dialogs.prompts, std::vector<std::string>{"cut.sl3Track: cut Add Depth [cm]:"});
+    EXPECT_EQ(cut.prompts, std::vector<std::string>{"cut.sl3Track: cut Add Depth [cm]:"});
 
     // A Humminbird recording: the .DAT with its folder.
     const std::string dat = dir.File("R00007.DAT", sonarfix::WriteDat(1382657324));

@@ -55,10 +55,9 @@ QStringList Lines(const QPlainTextEdit *memo) {
     return memo->toPlainText().isEmpty() ? QStringList() : memo->toPlainText().split('\n');
 }
 
-// Owns the boxes the shapefile reader would report into and the shapefile itself.
+// Owns the shapefile the dialogs edit.
 struct Shapefile {
-    ScriptedDialogs readerDialogs;
-    TShapefile shp{readerDialogs};
+    TShapefile shp;
 
     void AddPolyline(std::vector<TPunktXY> points) {
         TPolyLine line;

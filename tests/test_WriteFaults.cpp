@@ -101,7 +101,7 @@ const std::vector<Writer> &Writers() {
          [](const std::string &path) -> std::optional<std::string> {
              auto doc = Soundings();
              support::ScriptedDialogs dialogs;
-             formats::THTConvert c(doc.get(), "Lake", path, dialogs);
+             formats::THTConvert c(doc.get(), "Lake", path);
              c.Now = [] { return 1401626096u; };
              bool written = false;
              if (auto e = Thrown([&] { written = c.ConvertToHT(); }))

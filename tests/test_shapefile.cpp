@@ -17,7 +17,16 @@
 
 using formats::TShapefile;
 using support::BoxKind;
-using support::ScriptedDialogs;
+using support::TMessages;
+
+namespace {
+std::vector<std::string> Texts(const TMessages &messages) {
+    std::vector<std::string> out;
+    for (const support::TMessage &m : messages)
+        out.push_back(m.Text);
+    return out;
+}
+} // namespace
 using testutil::TempDir;
 
 namespace {
@@ -157,9 +166,8 @@ std::string BuildDbf(const std::vector<DbfField> &fields, const std::vector<std:
 }
 
 struct Loaded {
-    ScriptedDialogs dialogs;
     std::vector<std::string> log;
-    TShapefile shp{dialogs, [this](const std::string &line) { log.push_back(line); }};
+    TShapefile shp{[this](const std::string &line) { log.push_back(line); }};
 };
 
 std::vector<double> Xs(const formats::TPolyLine &line) {
@@ -189,7 +197,7 @@ TEST(ShapefileSHP, PolylinesWithTwoPartsBecomeOneSegmentEach) {
     Loaded l;
     l.shp.LoadSHP(path);
     EXPECT_EQ(l.shp.Filename_SHP, path);
-    EXPECT_TRUE(l.dialogs.shown.empty());
+    EXPECT_TRUE(l.shp.Messages.empty());
     EXPECT_TRUE(Logged(l, "Loaded 3  Polylines"));
     ASSERT_EQ(l.shp.PolyLinien.size(), 3u);
     const formats::TPolyLine &second = l.shp.PolyLinien[1];
@@ -243,7 +251,7 @@ TEST(ShapefileSHP, NullEmptyAndLongRecordsDoNotThrowLaterRecordsOutOfStep) {
         .Poly(5, {0}, {{5, 5}, {6, 6}});
     Loaded l;
     l.shp.ReadSHP(b.Build());
-    EXPECT_TRUE(l.dialogs.shown.empty());
+    EXPECT_TRUE(l.shp.Messages.empty());
     EXPECT_TRUE(Logged(l, "Loaded 3  Polylines"));
     // The Null and the empty record keep their places, so entry i is still record i + 1.
     ASSERT_EQ(l.shp.PolyLinien.size(), 5u);
@@ -261,7 +269,7 @@ TEST(ShapefileSHP, NullEmptyAndLongRecordsDoNotThrowLaterRecordsOutOfStep) {
         .Record(9, ShpBuilder::PointContent(1, 30, 40));
     Loaded p;
     p.shp.ReadSHP(points.Build());
-    EXPECT_TRUE(p.dialogs.shown.empty());
+    EXPECT_TRUE(p.shp.Messages.empty());
     ASSERT_EQ(p.shp.Punkte.size(), 2u);
     EXPECT_EQ(p.shp.Punkte[1].ID, 9);
     EXPECT_EQ(p.shp.Punkte[1].X, 30);
@@ -278,10 +286,10 @@ TEST(ShapefileSHP, UnsupportedShapeTypeWarnsOncePerRecord) {
     b.Record(1, std::string(120, '\x01')).Record(2, std::string(88, '\x02'));
     Loaded l;
     l.shp.ReadSHP(b.Build());
-    ASSERT_EQ(l.dialogs.shown.size(), 2u);
-    for (const ScriptedDialogs::Shown &s : l.dialogs.shown) {
-        EXPECT_EQ(s.kind, BoxKind::Warning);
-        EXPECT_EQ(s.text, "Skipping unsupported structure");
+    ASSERT_EQ(l.shp.Messages.size(), 2u);
+    for (const support::TMessage &s : l.shp.Messages) {
+        EXPECT_EQ(s.Kind, BoxKind::Warning);
+        EXPECT_EQ(s.Text, "Skipping unsupported structure");
     }
     EXPECT_TRUE(l.shp.PolyLinien.empty());
     EXPECT_TRUE(Logged(l, "Loaded 0  Polylines"));
@@ -293,12 +301,12 @@ TEST(ShapefileSHP, UnsupportedShapeTypeWarnsOncePerRecord) {
 TEST(ShapefileSHP, HeaderOnlyOrShorterFiles) {
     Loaded shortHeader;
     shortHeader.shp.ReadSHP(ShpBuilder(3).Build().substr(0, 99));
-    EXPECT_EQ(shortHeader.dialogs.Texts(), std::vector<std::string>{"Invalid ESRI shape file"});
-    EXPECT_EQ(shortHeader.dialogs.shown[0].kind, BoxKind::Error);
+    EXPECT_EQ(Texts(shortHeader.shp.Messages), std::vector<std::string>{"Invalid ESRI shape file"});
+    EXPECT_EQ(shortHeader.shp.Messages[0].Kind, BoxKind::Error);
 
     Loaded headerOnly;
     headerOnly.shp.ReadSHP(ShpBuilder(3).Build(50));
-    EXPECT_EQ(headerOnly.dialogs.Texts(),
+    EXPECT_EQ(Texts(headerOnly.shp.Messages),
               std::vector<std::string>{"Error while reading element at 0"});
     EXPECT_TRUE(headerOnly.shp.PolyLinien.empty());
     EXPECT_FALSE(Logged(headerOnly, "Loaded 0  Polylines"));
@@ -366,7 +374,7 @@ TEST(ShapefileSHP, CorruptRecordsShowTheElementMessageAndKeepWhatWasRead) {
         SCOPED_TRACE(c.name);
         Loaded l;
         l.shp.ReadSHP(c.file);
-        EXPECT_EQ(l.dialogs.Texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(Texts(l.shp.Messages), std::vector<std::string>{c.message});
         ASSERT_EQ(l.shp.PolyLinien.size(), c.polylines);
         EXPECT_EQ(Xs(l.shp.PolyLinien[0]), (std::vector<double>{1, 2}));
         if (c.polylines > 1) {
@@ -409,7 +417,7 @@ TEST(ShapefileDBF, FieldsValuesAndDeletedRecords) {
     Loaded l;
     l.shp.LoadDBF(path);
     EXPECT_EQ(l.shp.Filename_DBF, path);
-    EXPECT_TRUE(l.dialogs.shown.empty());
+    EXPECT_TRUE(l.shp.Messages.empty());
     EXPECT_EQ(l.log, (std::vector<std::string>{"NumRecords 4", "HeaderSize 97", "RecordSize 15",
                                                 "Name: NAME", "Length: 6", "Count: 0",
                                                 "Name: DEPTH", "Length: 8", "Count: 2"}));
@@ -433,7 +441,7 @@ TEST(ShapefileDBF, TablesWithoutValues) {
     ASSERT_EQ(none.shp.DatabaseFields.size(), 2u);
     EXPECT_TRUE(none.shp.DatabaseFields[0].Data.empty());
     EXPECT_TRUE(none.shp.DatabaseFields[1].Data.empty());
-    EXPECT_TRUE(none.dialogs.shown.empty());
+    EXPECT_TRUE(none.shp.Messages.empty());
 
     Loaded allDeleted;
     allDeleted.shp.ReadDBF(BuildDbf(kTwoFields, {"*north  -350.00", "*east      2.50"}));
@@ -443,13 +451,13 @@ TEST(ShapefileDBF, TablesWithoutValues) {
     Loaded noColumns;
     noColumns.shp.ReadDBF(BuildDbf({}, {}));
     EXPECT_TRUE(noColumns.shp.DatabaseFields.empty());
-    EXPECT_TRUE(noColumns.dialogs.shown.empty());
+    EXPECT_TRUE(noColumns.shp.Messages.empty());
 }
 
 TEST(ShapefileDBF, BrokenHeaders) {
     Loaded shortHeader;
     shortHeader.shp.ReadDBF(BuildDbf(kTwoFields, {}).substr(0, 31));
-    EXPECT_EQ(shortHeader.dialogs.Texts(), std::vector<std::string>{"Error while opening DBF file."});
+    EXPECT_EQ(Texts(shortHeader.shp.Messages), std::vector<std::string>{"Error while opening DBF file."});
     EXPECT_TRUE(shortHeader.shp.DatabaseFields.empty());
     EXPECT_TRUE(shortHeader.log.empty());
 
@@ -462,7 +470,7 @@ TEST(ShapefileDBF, BrokenHeaders) {
     Loaded noTerminator;
     noTerminator.shp.ReadDBF(
         BuildDbf(kTwoFields, {"X north  -350.00", " east      2.50"}, std::nullopt, false));
-    EXPECT_EQ(noTerminator.dialogs.Texts(),
+    EXPECT_EQ(Texts(noTerminator.shp.Messages),
               std::vector<std::string>{"Error while reading DBF: Header Terminator 0x0D not found"});
     EXPECT_EQ(noTerminator.shp.DatabaseFields[1].Data,
               (std::vector<std::string>{" -350.00", "    2.50"}));
@@ -496,8 +504,8 @@ TEST(ShapefileDBF, CountsBeyondTheFileAllocateNothing) {
 
 // ---- "Import Coordinates" ----
 
-TShapefile OnePolyline(ScriptedDialogs &dialogs, std::vector<formats::TPunktXY> points) {
-    TShapefile shp(dialogs);
+TShapefile OnePolyline(std::vector<formats::TPunktXY> points) {
+    TShapefile shp;
     shp.PolyLinien.emplace_back();
     shp.PolyLinien.back().Points = std::move(points);
     shp.Punkte.push_back({1, 500000, 5000000});
@@ -510,8 +518,8 @@ TEST(ShapefileImport, UTMConvertsPolylinePointsOnly) {
         double latitude;
     };
     for (Case c : {Case{0, 45.1535}, Case{1, -45.1535}}) {
-        ScriptedDialogs dialogs;
-        TShapefile shp = OnePolyline(dialogs, {{500000, 5000000}, {700000, 5000000}});
+        TMessages dialogs;
+        TShapefile shp = OnePolyline({{500000, 5000000}, {700000, 5000000}});
         formats::ImportCoordinatesOK(shp, 1, "-500000", "0", "33", c.hemisphere);
         const formats::TPunktXY &p = shp.PolyLinien[0].Points[0];
         EXPECT_NEAR(p.X, 15.0, 1e-12);
@@ -522,15 +530,15 @@ TEST(ShapefileImport, UTMConvertsPolylinePointsOnly) {
 
     // The offsets are added before the conversion: the same point given relative to the
     // zone's false easting and northing.
-    ScriptedDialogs dialogs;
-    TShapefile shifted = OnePolyline(dialogs, {{0, 0}});
+    TMessages dialogs;
+    TShapefile shifted = OnePolyline({{0, 0}});
     formats::ConvertUTMToWGS84(shifted, 500000 - 500000, 5000000, 33, 0);
     EXPECT_NEAR(shifted.PolyLinien[0].Points[0].Y, 45.1535, 0.00005);
 }
 
 TEST(ShapefileImport, DegreesLeaveCoordinatesAndBadTextsConvertNothing) {
-    ScriptedDialogs dialogs;
-    TShapefile shp = OnePolyline(dialogs, {{12.5, 47.25}});
+    TMessages dialogs;
+    TShapefile shp = OnePolyline({{12.5, 47.25}});
     formats::ImportCoordinatesOK(shp, 0, "x", "y", "z", 0);
     EXPECT_EQ(shp.PolyLinien[0].Points[0].X, 12.5);
     EXPECT_EQ(shp.PolyLinien[0].Points[0].Y, 47.25);
@@ -587,8 +595,8 @@ TEST(ShapefileImport, PreviewShowsAtMostTenScaledValues) {
     EXPECT_EQ(formats::ScaleAfterEdit("10"), "10");
 }
 
-TShapefile WithPolylines(ScriptedDialogs &dialogs, std::size_t n, std::vector<std::string> values) {
-    TShapefile shp(dialogs);
+TShapefile WithPolylines(std::size_t n, std::vector<std::string> values) {
+    TShapefile shp;
     shp.PolyLinien.resize(n);
     shp.DatabaseFields.push_back(Column({}));
     shp.DatabaseFields.push_back(Column(std::move(values)));
@@ -596,46 +604,46 @@ TShapefile WithPolylines(ScriptedDialogs &dialogs, std::size_t n, std::vector<st
 }
 
 TEST(ShapefileImport, OkWritesRoundedAbsoluteDepths) {
-    ScriptedDialogs dialogs;
-    TShapefile shp = WithPolylines(dialogs, 5, {"-350", "2.5", "3.5", " 12.25 ", "-0.5"});
+    TMessages dialogs;
+    TShapefile shp = WithPolylines(5, {"-350", "2.5", "3.5", " 12.25 ", "-0.5"});
     EXPECT_TRUE(formats::JoinDBFOK(shp, 1, "1", dialogs));
     std::vector<std::int32_t> depths;
     for (const formats::TPolyLine &p : shp.PolyLinien)
         depths.push_back(p.Depth);
     EXPECT_EQ(depths, (std::vector<std::int32_t>{350, 2, 4, 12, 0}));
-    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(dialogs.empty());
 
     EXPECT_TRUE(formats::JoinDBFOK(shp, 1, "100", dialogs));
     EXPECT_EQ(shp.PolyLinien[3].Depth, 1225);
 
-    ScriptedDialogs noneDialogs;
-    TShapefile none = WithPolylines(noneDialogs, 2, {"1", "2"});
+    TMessages noneDialogs;
+    TShapefile none = WithPolylines(2, {"1", "2"});
     EXPECT_TRUE(formats::JoinDBFOK(none, -1, "1", noneDialogs));
     EXPECT_EQ(none.PolyLinien[1].Depth, 0);
 }
 
 // Contour files often hold Null records; the table has a row for each of them.
 TEST(ShapefileImport, NullRecordsKeepTheTableInStep) {
-    ScriptedDialogs dialogs;
-    TShapefile shp = WithPolylines(dialogs, 3, {"120", "", "350"});
+    TMessages dialogs;
+    TShapefile shp = WithPolylines(3, {"120", "", "350"});
     shp.PolyLinien[1].Null = true;
     EXPECT_TRUE(formats::JoinDBFOK(shp, 1, "1", dialogs)); // the empty value is not read
     EXPECT_EQ(shp.PolyLinien[0].Depth, 120);
     EXPECT_EQ(shp.PolyLinien[2].Depth, 350);
-    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(dialogs.empty());
 }
 
 TEST(ShapefileImport, OkRefusesMismatchesAndStopsAtBadValues) {
-    ScriptedDialogs dialogs;
-    TShapefile shp = WithPolylines(dialogs, 11, std::vector<std::string>(12, "5"));
+    TMessages dialogs;
+    TShapefile shp = WithPolylines(11, std::vector<std::string>(12, "5"));
     EXPECT_FALSE(formats::JoinDBFOK(shp, 1, "1", dialogs));
-    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Mismatch in length of SHP and DBF",
+    EXPECT_EQ(Texts(dialogs), (std::vector<std::string>{"Mismatch in length of SHP and DBF",
                                                           "# Polylines: 11 # DB Entries: 12"}));
     EXPECT_EQ(shp.PolyLinien[0].Depth, 0);
 
     // A deleted record counts as a value, and its empty text is not a number.
-    ScriptedDialogs badDialogs;
-    TShapefile bad = WithPolylines(badDialogs, 3, {"7", "", "9"});
+    TMessages badDialogs;
+    TShapefile bad = WithPolylines(3, {"7", "", "9"});
     try {
         formats::JoinDBFOK(bad, 1, "1", badDialogs);
         ADD_FAILURE() << "no error";
@@ -645,7 +653,7 @@ TEST(ShapefileImport, OkRefusesMismatchesAndStopsAtBadValues) {
     EXPECT_EQ(bad.PolyLinien[0].Depth, 7);
     EXPECT_EQ(bad.PolyLinien[2].Depth, 0);
 
-    ScriptedDialogs hugeDialogs;
-    TShapefile huge = WithPolylines(hugeDialogs, 1, {"1e12"});
+    TMessages hugeDialogs;
+    TShapefile huge = WithPolylines(1, {"1e12"});
     EXPECT_THROW(formats::JoinDBFOK(huge, 1, "1", hugeDialogs), formats::ConversionError);
 }

@@ -144,7 +144,9 @@ void TJoinDBFForm::btnOKClick() {
     const int field = SelectedEntry->text().isEmpty() ? -1 : FSelectedField;
     bool close = false;
     try {
-        close = formats::JoinDBFOK(SHPdata, field, edtScale->text().toStdString(), dialogs_);
+        support::TMessages shown;
+        close = formats::JoinDBFOK(SHPdata, field, edtScale->text().toStdString(), shown);
+        dialogs_.Show(shown);
     } catch (const std::exception &e) {
         dialogs_.Error(e.what()); // depths set before the bad value stay
         return;

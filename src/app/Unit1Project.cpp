@@ -5,6 +5,7 @@
 #include "app/EditProject.h"
 #include "app/ImportCoordinates.h"
 #include "app/JoinDBF.h"
+#include "depth/FormatRegistry.h"
 #include "depth/MovingSquares.h"
 #include "depth/ProjectLoader.h"
 #include "formats/GPXFile.h"
@@ -34,8 +35,7 @@ struct WaitCursor {
 void TForm1::btnAddFilesClick() {
     try {
         std::vector<std::string> files =
-            Dialogs->OpenFiles("Open project...", "GPX, KML, SHP/DBF, HT or sonar files|"
-                                                  "*.gpx;*.kml;*.shp;*.ht;*.sl2;*.sl3;*.dat;*.DAT");
+            Dialogs->OpenFiles("Open project...", depth::OpenFilter());
         if (!files.empty())
             AddFiles(files);
     } catch (const std::exception &e) {
@@ -47,14 +47,23 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
     if (Interpolating())
         return; // a run reads the project; loading waits until it ends
     WaitCursor wait;
-    depth::TProjectLoader loader(GPXdata, *Dialogs, [this](const std::string &l) { Log(l); });
-    loader.ImportCoordinates = [this](formats::TShapefile &shp) {
-        TImportCoordinatesForm dialog(shp, *Dialogs, this);
-        dialog.exec();
+    depth::TProjectLoader loader(GPXdata, [this](const std::string &l) { Log(l); });
+    loader.Options.Read.PrepareShapefile = [this](formats::TShapefile &shp) {
+        Dialogs->Show(shp.Messages); // what the reads found, before the import dialogs
+        shp.Messages.clear();
+        TImportCoordinatesForm coordinates(shp, *Dialogs, this);
+        coordinates.exec();
+        TJoinDBFForm table(shp, *Dialogs, this);
+        table.exec();
     };
-    loader.JoinDBF = [this](formats::TShapefile &shp) {
-        TJoinDBFForm dialog(shp, *Dialogs, this);
-        dialog.exec();
+    // A number the user types for a segment or file: "Cancel" gives 0, a text that is not
+    // an integer fails that file.
+    auto askInteger = [this](const std::string &caption, const std::string &prompt) {
+        const std::string answer = Dialogs->InputBox(caption, prompt, "0");
+        const std::optional<std::int32_t> v = support::TryStrToInt(answer);
+        if (!v)
+            throw std::runtime_error("\"" + answer + "\" is not a valid integer value");
+        return *v;
     };
     loader.InterpolatorEnabled = btnInterpolate->isEnabled();
     // Every chosen file is read, also after one that failed; the failures are named, each
@@ -63,8 +72,16 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
     bool added = false;
     for (const std::string &file : files) {
         // The check boxes count as they stand when each file is read.
-        loader.AddDepth = cbAddDepth->isChecked();
-        loader.AddOffset = cbAddOffset->isChecked();
+        loader.Options.DepthFor = nullptr;
+        loader.Options.OffsetFor = nullptr;
+        if (cbAddDepth->isChecked())
+            loader.Options.DepthFor = [&](const std::string &what) {
+                return askInteger("Apply depth to dataset", what + " Depth [cm]:");
+            };
+        if (cbAddOffset->isChecked())
+            loader.Options.OffsetFor = [&](const std::string &what) {
+                return askInteger("Add value to dataset", what + " Add Depth [cm]:");
+            };
         try {
             if (loader.LoadFile(file) == 0)
                 added = true;
@@ -82,6 +99,8 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
             text += "\n" + f;
         Dialogs->Error(text);
     }
+    for (const std::string &w : loader.Warnings) // damaged files: what was read is kept
+        Dialogs->Warning(w);
     if (!added)
         return;
     DiscardChart(); // the chart was made without the new tracks

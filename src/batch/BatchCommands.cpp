@@ -7,7 +7,10 @@
 #include "formats/KMLFile.h"
 #include "formats/LowranceLog.h"
 #include "formats/ShapefileImport.h"
+#include "depth/FormatRegistry.h"
 #include "depth/ProjectLoader.h"
+#include "formats/shapefile.h"
+#include "support/FilePath.h"
 #include "support/Dialogs.h"
 #include "support/AtomicFile.h"
 #include "support/NumText.h"
@@ -26,14 +29,6 @@ namespace batch {
 
 namespace {
 
-std::string Extension(const std::string &path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return support::LowerAscii(path.substr(dot));
-}
-
 struct LoadResult {
     std::string format;
     bool loaded = false;
@@ -41,121 +36,32 @@ struct LoadResult {
     std::optional<std::string> error;
 };
 
-// Boxes a reader shows become log lines where they happen; the first error box is the
-// load's error.
-class BatchDialogs : public support::ScriptedDialogs {
-  public:
-    explicit BatchDialogs(LoadResult &r) : r_(r) {}
-    void Message(support::BoxKind kind, const std::string &text, support::BoxButton button) override {
-        ScriptedDialogs::Message(kind, text, button);
-        const bool error = kind == support::BoxKind::Error;
-        r_.log.push_back((error ? "error: " : kind == support::BoxKind::Warning ? "warning: " : "") + text);
-        if (error && !r_.error)
-            r_.error = text;
+// Reads one file into `doc` with its format's reader, as "Add Files..." does. A file cut
+// short or damaged loads with what was read; its error says where reading stopped.
+LoadResult LoadFile(const std::string &path, model::TGPX &doc, const ShapefileOptions &shp = {}) {
+    LoadResult r;
+    const depth::TFormat *format = depth::FormatOf(path);
+    if (!format || !format->Read) {
+        const std::string ext = support::LowerExtension(path);
+        r.format = ext.empty() ? "unknown" : ext.substr(1);
+        r.error = "File extension not supported: " + path;
+        return r;
     }
-
-  private:
-    LoadResult &r_;
-};
-
-std::string BaseName(const std::string &path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-LoadResult LoadGPX(const std::string &path, model::TGPX &doc) {
-    LoadResult r;
-    formats::TGPXFile reader;
-    reader.GPXd = &doc;
+    r.format = format->Name;
+    formats::TReadOptions options;
+    options.PrepareShapefile = [&](formats::TShapefile &s) { PrepareShapefile(s, shp); };
     try {
-        reader.ImportGPXFile(path);
+        formats::ReadResult read = format->Read(path, doc, options);
+        r.loaded = read.loaded;
+        r.log = std::move(read.log);
+        if (read.error)
+            r.error = read.error->text;
     } catch (const std::exception &e) {
-        r.error = e.what();
-    }
-    r.loaded = reader.Loaded;
-    r.log = reader.mLog;
-    if (!r.loaded && !r.error)
-        r.error = r.log.empty() ? "File not loaded" : r.log.back();
-    return r;
-}
-
-LoadResult LoadKML(const std::string &path, model::TGPX &doc) {
-    LoadResult r;
-    formats::TKMLFile reader;
-    reader.GPXd = &doc;
-    reader.ImportKML(path);
-    r.loaded = reader.Loaded;
-    r.log = reader.mLog;
-    if (!r.loaded)
-        r.error = r.log.empty() ? "File not loaded" : r.log.back();
-    return r;
-}
-
-LoadResult LoadHT(const std::string &path, model::TGPX &doc) {
-    LoadResult r;
-    BatchDialogs dialogs(r);
-    formats::THTConvert reader(&doc, "", path, dialogs,
-                               [&](const std::string &line) { r.log.push_back(line); });
-    try {
-        r.loaded = reader.ReadHT();
-    } catch (const std::exception &e) {
+        r.loaded = false;
         r.error = e.what();
     }
     if (!r.loaded && !r.error)
         r.error = "File not loaded";
-    return r;
-}
-
-// A log cut off or damaged loads with what was read; its reader's log says where it stopped.
-LoadResult LoadSonar(const std::string &path, const std::string &ext, model::TGPX &doc) {
-    const formats::ReadResult res = ext == ".dat" ? formats::ReadHumminbirdRecording(path, doc)
-                                                  : formats::ReadLowranceLog(path, doc);
-    LoadResult r;
-    r.loaded = res.loaded;
-    r.log = res.log;
-    if (!res.loaded)
-        r.error = res.error ? res.error->text : "File not loaded";
-    return r;
-}
-
-LoadResult LoadSHP(const std::string &path, model::TGPX &doc, const ShapefileOptions &o) {
-    LoadResult r;
-    BatchDialogs dialogs(r);
-    depth::TProjectLoader loader(doc, dialogs,
-                                 [&](const std::string &line) { r.log.push_back(line); });
-    loader.ImportCoordinates = [&](formats::TShapefile &shp) { ImportCoordinates(shp, o); };
-    loader.JoinDBF = [&](formats::TShapefile &shp) { ChooseDepthField(shp, o, dialogs); };
-    try {
-        r.loaded = loader.ReadShapefile(path, doc);
-        if (!r.loaded)
-            r.error = "File not found: " + path + " (with its .dbf table)";
-    } catch (const std::exception &e) {
-        r.loaded = false;
-        r.error = e.what();
-    }
-    // A box that reports an error means the file did not load as a whole.
-    if (r.loaded && r.error)
-        r.loaded = false;
-    return r;
-}
-
-// Reads one file into `doc`, the reader chosen by the extension as "Add Files..." does.
-LoadResult LoadFile(const std::string &path, model::TGPX &doc, const ShapefileOptions &shp = {}) {
-    std::string ext = Extension(path);
-    LoadResult r;
-    if (ext == ".gpx")
-        r = LoadGPX(path, doc);
-    else if (ext == ".kml")
-        r = LoadKML(path, doc);
-    else if (ext == ".ht")
-        r = LoadHT(path, doc);
-    else if (ext == ".shp")
-        r = LoadSHP(path, doc, shp);
-    else if (ext == ".sl2" || ext == ".sl3" || ext == ".slg" || ext == ".dat")
-        r = LoadSonar(path, ext, doc);
-    else
-        r.error = "File extension not supported: " + path;
-    r.format = ext.empty() ? "unknown" : ext == ".dat" ? "humminbird" : ext.substr(1);
     return r;
 }
 
@@ -303,6 +209,29 @@ const char *const kShapefileHelp =
     "  --depth-scale X     the column's values times X are centimetres (default 1; 100\n"
     "                      for a column in metres)\n";
 
+const char *const kFormatsHelp =
+    "formats [--json]\n"
+    "  Lists every file format: its name, its extensions and whether it is read and\n"
+    "  written. --json prints an array of {\"name\", \"extensions\", \"read\", \"write\"}.\n";
+
+// One line per format of the registry: name, description, extensions, read/write.
+std::string FormatTable() {
+    std::string out;
+    for (const depth::TFormat &f : depth::Formats()) {
+        std::string line = "  " + f.Name;
+        line.resize(14, ' ');
+        line += f.Description;
+        line.resize(42, ' ');
+        std::string extensions;
+        for (const std::string &e : f.Extensions)
+            extensions += (extensions.empty() ? "" : " ") + e;
+        line += extensions;
+        line.resize(62, ' ');
+        out += line + (f.Read ? "read" : "    ") + (f.Read && f.Write ? ", " : "") + (f.Write ? "write" : "") + "\n";
+    }
+    return out;
+}
+
 const char *const kInfoHelp =
     "info [--json] [--points] [SHAPEFILE OPTIONS] FILE...\n"
     "  Reads each file as the desktop program would and prints what it holds: counts of\n"
@@ -392,6 +321,8 @@ bool PrintUsage(std::ostream &out, const std::string &command) {
         Section(out, kRenderHelp, true);
     else if (command == "chart")
         Section(out, kChartHelp, true);
+    else if (command == "formats")
+        Section(out, kFormatsHelp, false);
     else if (!command.empty())
         return false;
     else
@@ -400,11 +331,10 @@ bool PrintUsage(std::ostream &out, const std::string &command) {
             << kConvertHelp << "\n"
             << kRenderHelp << "\n"
             << kChartHelp << "\n"
+            << kFormatsHelp << "\n"
             << kShapefileHelp << "\n"
-            << "Readable formats: GPX (.gpx), KML (.kml), HT track files (.ht), shapefiles "
-               "(.shp),\n"
-               "Lowrance-family sonar logs (.sl2, .sl3; not .slg) and Humminbird recordings\n"
-               "(the .DAT file, with the folder of the same name beside it).\n";
+            << "Formats (read/write):\n"
+            << FormatTable();
     return true;
 }
 
@@ -449,28 +379,41 @@ bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
     return true;
 }
 
+namespace {
+
 void ImportCoordinates(formats::TShapefile &shp, const ShapefileOptions &o) {
     if (o.utmZone)
         formats::ImportCoordinatesOK(shp, 1, o.xOffset, o.yOffset, std::to_string(*o.utmZone),
                                      o.south ? 1 : 0);
 }
 
-void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o,
-                      support::Dialogs &dialogs) {
+void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o) {
     if (!o.depthField)
         return;
     std::string available;
     for (std::size_t i = 0; i < shp.DatabaseFields.size(); ++i) {
         const std::string name = shp.DatabaseFields[i].ShownName();
         if (support::EqualsNoCase(name, *o.depthField)) {
-            if (!formats::JoinDBFOK(shp, static_cast<int>(i), o.depthScale, dialogs))
-                throw std::runtime_error("the depth column does not fit the shapes");
+            support::TMessages shown;
+            if (!formats::JoinDBFOK(shp, static_cast<int>(i), o.depthScale, shown)) {
+                std::string why = "the depth column does not fit the shapes";
+                for (const support::TMessage &m : shown)
+                    why += "; " + m.Text;
+                throw std::runtime_error(why);
+            }
             return;
         }
         available += (available.empty() ? "" : ", ") + name;
     }
     throw std::runtime_error("no column " + *o.depthField + " in the table (columns: " +
                              available + ")");
+}
+
+} // namespace
+
+void PrepareShapefile(formats::TShapefile &shp, const ShapefileOptions &o) {
+    ImportCoordinates(shp, o);
+    ChooseDepthField(shp, o);
 }
 
 int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -520,41 +463,14 @@ int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostrea
 
 namespace {
 
-int WriteHT(model::TGPX &doc, const std::string &outPath, std::string trackName,
-            std::ostream &err) {
-    if (trackName.empty()) {
-        std::string base = BaseName(outPath);
-        trackName = base.substr(0, base.rfind('.'));
-    }
-    support::ScriptedDialogs dialogs;
-    std::vector<std::string> log;
-    formats::THTConvert writer(&doc, trackName, outPath, dialogs, // the writer keeps 20 characters
-                               [&](const std::string &line) { log.push_back(line); });
-    bool written = false;
-    try {
-        written = writer.ConvertToHT();
-    } catch (const std::exception &e) {
-        err << "depthwright-batch convert: " << e.what() << "\n";
-        return 1;
-    }
-    if (!written) {
-        std::string why = dialogs.shown.empty() ? "no point to write" : dialogs.shown.front().text;
-        err << "depthwright-batch convert: " << why << "\n";
-        return 1;
-    }
-    return 0;
-}
-
-int WriteGPX(model::TGPX &doc, const std::string &outPath, std::ostream &err) {
-    formats::TGPXFile writer;
-    writer.GPXd = &doc;
-    try {
-        writer.ExportGPX(outPath);
-    } catch (const std::exception &e) {
-        err << "depthwright-batch convert: " << e.what() << "\n";
-        return 1;
-    }
-    return 0;
+// ".gpx, .ht, ..." of every format the registry can write.
+std::string WritableExtensions() {
+    std::string out;
+    for (const depth::TFormat &f : depth::Formats())
+        if (f.Write)
+            for (const std::string &ext : f.Extensions)
+                out += (out.empty() ? "" : ", ") + ext;
+    return out;
 }
 
 } // namespace
@@ -588,14 +504,14 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
         }
     }
     if (files.size() != 2) {
-        err << "depthwright-batch convert: expected IN OUT.gpx or IN OUT.ht\n";
+        err << "depthwright-batch convert: expected IN OUT (OUT one of " << WritableExtensions() << ")\n";
         return 2;
     }
     const std::string &in = files[0], &outPath = files[1];
-    const std::string outExt = Extension(outPath);
-    if (outExt != ".gpx" && outExt != ".ht") {
+    const depth::TFormat *outFormat = depth::FormatOf(outPath);
+    if (!outFormat || !outFormat->Write) {
         err << "depthwright-batch convert: File extension not supported: " << outPath
-            << " (allowed: .gpx, .ht)\n";
+            << " (allowed: " << WritableExtensions() << ")\n";
         return 1;
     }
     model::TGPX doc;
@@ -605,7 +521,40 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
             << "\n";
         return 1;
     }
-    return outExt == ".ht" ? WriteHT(doc, outPath, trackName, err) : WriteGPX(doc, outPath, err);
+    depth::TWriteOptions options;
+    // An HT file names its track after the file unless told (the writer keeps 20 characters).
+    const std::string base = support::FileNameOf(outPath);
+    options.TrackName = trackName.empty() ? base.substr(0, base.rfind('.')) : trackName;
+    try {
+        outFormat->Write(outPath, doc, options);
+    } catch (const std::exception &e) {
+        err << "depthwright-batch convert: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int RunFormats(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    bool json = false;
+    for (const std::string &a : args) {
+        if (a != "--json") {
+            err << "depthwright-batch formats: unknown option " << a << " (allowed: --json)\n";
+            return 2;
+        }
+        json = true;
+    }
+    if (!json) {
+        out << FormatTable();
+        return 0;
+    }
+    nlohmann::json list = nlohmann::json::array();
+    for (const depth::TFormat &f : depth::Formats())
+        list.push_back({{"name", f.Name},
+                        {"extensions", f.Extensions},
+                        {"read", static_cast<bool>(f.Read)},
+                        {"write", static_cast<bool>(f.Write)}});
+    out << list.dump() << "\n";
+    return 0;
 }
 
 } // namespace batch

@@ -12,6 +12,8 @@ int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostrea
 int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 int RunRender(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 int RunConvert(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+// The format registry: every format's name, extensions, and whether it is read and written.
+int RunFormats(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 // The whole help, or one command's part; false for an unknown command.
 bool PrintUsage(std::ostream &out, const std::string &command = {});
 

@@ -1,6 +1,7 @@
 #include "batch/BatchProject.h"
 
 #include "support/ImageFiles.h"
+#include "support/NumText.h"
 
 #include <stdexcept>
 
@@ -8,15 +9,20 @@ namespace batch {
 
 void BatchProject::Load(const std::vector<std::string> &files, std::optional<std::string> addDepth,
                         std::optional<std::string> depthOffset, const ShapefileOptions &shp) {
-    dialogs.depth = addDepth;
-    dialogs.offset = depthOffset;
-    depth::TProjectLoader loader(GPXdata, dialogs, [this](const std::string &l) { log.push_back(l); });
-    loader.AddDepth = addDepth.has_value();
-    loader.AddOffset = depthOffset.has_value();
-    loader.ImportCoordinates = [&](formats::TShapefile &s) { ImportCoordinates(s, shp); };
-    loader.JoinDBF = [&](formats::TShapefile &s) { ChooseDepthField(s, shp, dialogs); };
+    depth::TProjectLoader loader(GPXdata, [this](const std::string &l) { log.push_back(l); });
+    // The options answer what the desktop program asks in its input boxes.
+    auto constant = [](const std::optional<std::string> &text) -> std::function<std::int32_t(const std::string &)> {
+        if (!text)
+            return nullptr;
+        const std::optional<std::int32_t> v = support::TryStrToInt(*text);
+        if (!v)
+            throw std::runtime_error("\"" + *text + "\" is not a valid integer value");
+        return [v](const std::string &) { return *v; };
+    };
+    loader.Options.DepthFor = constant(addDepth);
+    loader.Options.OffsetFor = constant(depthOffset);
+    loader.Options.Read.PrepareShapefile = [&](formats::TShapefile &s) { PrepareShapefile(s, shp); };
     for (const std::string &file : files) {
-        const std::size_t shown = dialogs.shown.size();
         int status;
         try {
             status = loader.LoadFile(file);
@@ -24,10 +30,10 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
             throw std::runtime_error(file + ": " + e.what());
         }
         if (status != 0)
-            throw std::runtime_error(file + ": " +
-                                     (dialogs.shown.size() > shown ? dialogs.shown.back().text
-                                                                   : std::string("Error while loading file.")));
+            throw std::runtime_error(file + ": file not found");
     }
+    for (const std::string &w : loader.Warnings)
+        log.push_back("warning: " + w);
     MaxDepth = loader.MaxDepth;
 }
 

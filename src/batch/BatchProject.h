@@ -17,27 +17,12 @@
 
 namespace batch {
 
-// Answers the loader's input boxes as the user would type them.
-class AnsweringDialogs : public support::ScriptedDialogs {
-  public:
-    std::optional<std::string> depth, offset;
-    std::string InputBox(const std::string &caption, const std::string &prompt,
-                         const std::string &defaultText) override {
-        prompts.push_back(prompt);
-        if (caption == "Apply depth to dataset" && depth)
-            return *depth;
-        if (caption == "Add value to dataset" && offset)
-            return *offset;
-        return defaultText;
-    }
-};
-
 struct BatchProject {
     depth::TProject project; // the same pipeline the desktop program runs
     model::TGPX &GPXdata = project.GPXdata;
     mapview::TGPXDraw &GPXView = project.GPXView;
     std::int32_t &MaxDepth = project.MaxDepth;
-    AnsweringDialogs dialogs;
+    support::ScriptedDialogs dialogs; // the exports' boxes, kept to be reported
     std::vector<std::string> log;
     depth::TColor32Gradient gradient;
     std::unique_ptr<mapview::TImageControl> image;

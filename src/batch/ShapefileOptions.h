@@ -26,9 +26,8 @@ struct ShapefileOptions {
 bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
                          ShapefileOptions &o);
 
-// The two dialogs' answers for one shapefile, as TProjectLoader calls them.
-void ImportCoordinates(formats::TShapefile &shp, const ShapefileOptions &o);
-void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o,
-                      support::Dialogs &dialogs);
+// The two import dialogs' answers for one shapefile: its coordinate system and depth
+// column (formats::TReadOptions::PrepareShapefile). Throws when the column is not there.
+void PrepareShapefile(formats::TShapefile &shp, const ShapefileOptions &o);
 
 } // namespace batch

@@ -35,11 +35,13 @@ int main(int argc, char **argv) {
             return batch::RunChart(args, std::cout, std::cerr);
         if (command == "render")
             return batch::RunRender(args, std::cout, std::cerr);
+        if (command == "formats")
+            return batch::RunFormats(args, std::cout, std::cerr);
     } catch (const std::exception &e) {
         std::cerr << "depthwright-batch " << command << ": " << e.what() << "\n";
         return 1;
     }
     std::cerr << "depthwright-batch: unknown command " << command
-              << " (allowed: info, convert, render, chart)\n";
+              << " (allowed: info, convert, render, chart, formats)\n";
     return 2;
 }

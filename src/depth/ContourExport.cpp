@@ -180,11 +180,11 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
     Log("WriteHTFile" + *path);
 
     const long long points = CountPoints(doc);
-    formats::THTConvert convert(&doc, TrackName, *path, dialogs_, log_);
+    formats::THTConvert convert(&doc, TrackName, *path, log_);
     if (Now)
         convert.Now = Now;
     bool written = false;
-    std::string reason; // empty when the writer refused and has said why itself
+    std::string reason; // empty when the writer refused the data (its ErrorText says why)
     try {
         written = convert.ConvertToHT();
     } catch (const std::exception &e) {
@@ -196,6 +196,8 @@ bool THTExport::WriteHTFile(model::TGPX &doc, const std::string &TrackName,
         written = false;
     }
     if (!written) {
+        if (reason.empty() && !convert.ErrorText.empty())
+            dialogs_.Error(convert.ErrorText, support::BoxButton::Cancel);
         dialogs_.Error("Error while writing " + DefaultFileName +
                            (reason.empty() ? "" : ": " + reason),
                        support::BoxButton::Ok);

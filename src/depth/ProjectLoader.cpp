@@ -1,10 +1,6 @@
 #include "depth/ProjectLoader.h"
 
-#include "formats/GPXFile.h"
-#include "formats/HTConvert.h"
-#include "formats/HumminbirdRecording.h"
-#include "formats/KMLFile.h"
-#include "formats/LowranceLog.h"
+#include "depth/FormatRegistry.h"
 #include "support/NumText.h"
 
 #include <algorithm>
@@ -14,11 +10,6 @@
 namespace depth {
 
 namespace {
-
-bool FileExists(const std::string &path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
 
 template <class Visit> void ForEachSegment(model::TGPX &doc, Visit visit) {
     for (const auto &t : doc.trk.Items())
@@ -87,39 +78,17 @@ bool CoordinatesInRange(const model::TGPX &doc) {
     return true;
 }
 
-std::string LowerExtension(const std::string &path) {
-    std::size_t slash = path.rfind('/'), dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return support::LowerAscii(path.substr(dot));
-}
-
-std::string FileNameOf(const std::string &path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-TProjectLoader::TProjectLoader(model::TGPX &project, support::Dialogs &dialogs,
-                               support::LogLine log)
-    : project_(project), dialogs_(dialogs), log_(std::move(log)) {
+TProjectLoader::TProjectLoader(model::TGPX &project, support::LogLine log)
+    : project_(project), log_(std::move(log)) {
     if (!log_)
         log_ = [](const std::string &) {};
 }
 
-std::int32_t TProjectLoader::AskInteger(const std::string &caption, const std::string &prompt) {
-    std::string answer = dialogs_.InputBox(caption, prompt, "0");
-    auto v = support::TryStrToInt(answer);
-    if (!v)
-        throw std::runtime_error("\"" + answer + "\" is not a valid integer value");
-    return *v;
-}
-
-// The depth steps of a loaded GPX segment or HT file: with depth readings its 0 m readings
-// go; without, the user may give it one depth; then the user may add an offset. Returns
-// the depth the data is marked with.
+// The depth steps of a loaded segment or file: with depth readings its 0 m readings go;
+// without, the user may give it one depth; then the user may add an offset. Returns the
+// depth the data is marked with.
 template <class Data>
-std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller,
-                                          const std::string &prompt) {
+std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller, const std::string &what) {
     std::int32_t d = GetMaxDepth(data);
     log_(caller + ": GetMaxDepth is " + std::to_string(d));
     if (d != 0) {
@@ -127,12 +96,12 @@ std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller,
         log_(caller + ": Removing all 0m readings");
         RemoveZeroReadings(data);
     }
-    if (AddDepth && d == 0) {
-        d = std::max(0, AskInteger("Apply depth to dataset", prompt + " Depth [cm]:"));
+    if (Options.DepthFor && d == 0) {
+        d = std::max(0, Options.DepthFor(what));
         ApplyDepth(data, d);
     }
-    if (AddOffset) {
-        std::int32_t offset = AskInteger("Add value to dataset", prompt + " Add Depth [cm]:");
+    if (Options.OffsetFor) {
+        std::int32_t offset = Options.OffsetFor(what);
         AddDepthOffset(data, offset);
         d += offset;
     }
@@ -150,136 +119,71 @@ void TProjectLoader::Append(model::TGPX &doc) {
 }
 
 int TProjectLoader::LoadFile(const std::string &path) {
-    const std::string ext = LowerExtension(path);
-    if (ext == ".gpx")
-        return LoadGPXFile(path);
-    if (ext == ".kml")
-        return LoadKMLFile(path);
-    if (ext == ".ht")
-        return LoadHTFile(path);
-    if (ext == ".shp")
-        return LoadSHPFile(path);
-    if (ext == ".sl2" || ext == ".sl3" || ext == ".slg" || ext == ".dat")
-        return LoadSonarFile(path);
-    throw UnsupportedExtension(path);
-}
-
-int TProjectLoader::LoadGPXFile(const std::string &path) {
-    if (!FileExists(path))
+    const TFormat *format = FormatOf(path);
+    if (!format || !format->Read)
+        throw UnsupportedExtension(path);
+    if (!support::FileExists(path))
         return -1;
-    log_("LoadGPXFile: Trying to open " + path);
+    const std::string &caller = format->LogName;
+    if (format->Kind != TLoadKind::Shapefile && format->Kind != TLoadKind::Outlines)
+        log_(caller + ": Trying to open " + path);
     model::TGPX doc;
-    formats::TGPXFile reader;
-    reader.GPXd = &doc;
-    reader.ImportGPXFile(path);
-    if (!reader.Loaded) // not XML or not GPX: the reader's own words
-        throw std::runtime_error(reader.mLog.empty() ? "File not loaded" : reader.mLog.back());
+    const formats::ReadResult read = format->Read(path, doc, Options.Read);
+    // The GPX and KML readers keep their log to themselves; a recording's lines are the
+    // loader's, a shapefile's come as the reader wrote them.
+    if (format->Kind == TLoadKind::Recording || format->Kind == TLoadKind::Shapefile)
+        for (const std::string &line : read.log)
+            log_(format->Kind == TLoadKind::Recording ? caller + ": " + line : line);
+    if (!read.loaded)
+        throw std::runtime_error(read.error ? read.error->text : "File not loaded");
+    if (read.error) // damaged or cut short: what was read is kept
+        Warnings.push_back(FileNameOf(path) + ": " + read.error->text);
     const std::string name = FileNameOf(path);
-    for (const auto &t : doc.trk.Items()) {
-        log_("LoadGPXFile: Examining Track " + t->name);
-        for (const auto &s : t->Items())
-            s->maxdepth = SettleDepths(*s, "LoadGPXFile", name + "Track: " + t->name);
-    }
-    Append(doc);
-    InterpolatorEnabled = true;
-    return 0;
-}
-
-int TProjectLoader::LoadHTFile(const std::string &path) {
-    if (!FileExists(path))
-        return -1;
-    log_("LoadHTFile: Trying to open " + path);
-    model::TGPX doc;
-    formats::THTConvert reader(&doc, "", path, dialogs_, log_);
-    if (!reader.ReadHT())
-        return -1; // the reader has shown why
-    log_("LoadHTFile: Appending HT Track: " + reader.sTrackName);
-    const std::int32_t d =
-        SettleDepths(doc, "LoadHTFile", FileNameOf(path) + "Track: " + reader.sTrackName);
-    ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
-    Append(doc);
-    InterpolatorEnabled = true;
-    return 0;
-}
-
-int TProjectLoader::LoadSonarFile(const std::string &path) {
-    if (!FileExists(path))
-        return -1;
-    log_("LoadSonarFile: Trying to open " + path);
-    model::TGPX doc;
-    const formats::ReadResult r = LowerExtension(path) == ".dat"
-                                      ? formats::ReadHumminbirdRecording(path, doc, Progress)
-                                      : formats::ReadLowranceLog(path, doc, Progress);
-    for (const std::string &line : r.log)
-        log_("LoadSonarFile: " + line);
-    if (!r.loaded)
-        throw std::runtime_error(r.error ? r.error->text : "File not loaded");
-    if (r.error) // cut off or damaged: what was read is kept
-        dialogs_.Warning(r.error->text);
-    if (doc.trk.Empty())
-        return 0; // not one sounding: nothing to settle
-    const std::string name = doc.trk.First()->name;
-    const std::int32_t d = SettleDepths(doc, "LoadSonarFile", FileNameOf(path) + "Track: " + name);
-    ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
-    Append(doc);
-    InterpolatorEnabled = true;
-    return 0;
-}
-
-int TProjectLoader::LoadKMLFile(const std::string &path) {
-    if (!FileExists(path))
-        return -1;
-    model::TGPX doc;
-    formats::TKMLFile reader;
-    reader.GPXd = &doc;
-    reader.ImportKML(path);
-    if (!reader.Loaded)
-        throw std::runtime_error(reader.mLog.empty() ? "File not loaded" : reader.mLog.back());
-    std::int32_t d = 0;
-    if (AddDepth) {
-        d = std::max(0, AskInteger("Apply depth to dataset", FileNameOf(path) + " Depth [cm]:"));
-        ApplyDepth(doc, d);
+    switch (format->Kind) {
+    case TLoadKind::Tracks:
+        for (const auto &t : doc.trk.Items()) {
+            log_(caller + ": Examining Track " + t->name);
+            for (const auto &s : t->Items())
+                s->maxdepth = SettleDepths(*s, caller, name + "Track: " + t->name);
+        }
         InterpolatorEnabled = true;
+        break;
+    case TLoadKind::Recording: {
+        if (doc.trk.Empty())
+            return 0; // not one sounding: nothing to settle
+        const std::string track = doc.trk.First()->name;
+        if (format->Name == "ht")
+            log_(caller + ": Appending HT Track: " + track);
+        const std::int32_t d = SettleDepths(doc, caller, name + "Track: " + track);
+        ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
+        InterpolatorEnabled = true;
+        break;
     }
-    ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
-    Append(doc);
-    return 0;
-}
-
-bool TProjectLoader::ReadShapefile(const std::string &path, model::TGPX &doc) {
-    const std::string table = path.substr(0, path.size() - LowerExtension(path).size()) + ".dbf";
-    if (!FileExists(path) || !FileExists(table))
-        return false;
-    log_("LoadSHPFile: Trying to open " + path);
-    log_("LoadSHPFile: Trying to open " + table);
-    formats::TShapefile shp(dialogs_, log_);
-    shp.LoadSHP(path);
-    shp.LoadDBF(table);
-    if (ImportCoordinates)
-        ImportCoordinates(shp);
-    if (JoinDBF)
-        JoinDBF(shp);
-    shp.MakeGPX(&doc);
-    return true;
-}
-
-int TProjectLoader::LoadSHPFile(const std::string &path) {
-    model::TGPX doc;
-    if (!ReadShapefile(path, doc))
-        return -1;
-    if (!CoordinatesInRange(doc)) {
-        dialogs_.Error("Coordinates out of range. Please check import settings.");
-        return -1;
+    case TLoadKind::Outlines: {
+        std::int32_t d = 0;
+        if (Options.DepthFor) {
+            d = std::max(0, Options.DepthFor(name));
+            ApplyDepth(doc, d);
+            InterpolatorEnabled = true;
+        }
+        ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) { s.maxdepth = d; });
+        break;
     }
-    // Polylines that received a depth from the table are soundings (published depth
-    // contours); those at depth 0 stay shoreline outlines.
-    bool anyDepth = false;
-    ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) {
-        s.maxdepth = GetMaxDepth(s);
-        anyDepth = anyDepth || s.maxdepth != 0;
-    });
+    case TLoadKind::Shapefile: {
+        if (!CoordinatesInRange(doc))
+            throw std::runtime_error("Coordinates out of range. Please check import settings.");
+        // Polylines that received a depth from the table are soundings (published depth
+        // contours); those at depth 0 stay shoreline outlines.
+        bool anyDepth = false;
+        ForEachSegment(doc, [&](model::TGPXtrk &, model::TGPXtrkseg &s) {
+            s.maxdepth = GetMaxDepth(s);
+            anyDepth = anyDepth || s.maxdepth != 0;
+        });
+        InterpolatorEnabled = InterpolatorEnabled || anyDepth;
+        break;
+    }
+    }
     Append(doc);
-    InterpolatorEnabled = InterpolatorEnabled || anyDepth;
     return 0;
 }
 

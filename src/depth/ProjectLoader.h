@@ -1,5 +1,4 @@
-// "Add Files...": reads GPX, KML, HT, shapefiles and sonar recordings into temporary
-// documents, prepares their track segments (zero readings removed, depths entered or
+// "Add Files...": reads every format of the registry into temporary documents, prepares their track segments (zero readings removed, depths entered or
 // shifted on request, each segment's maxdepth set: 0 marks a shoreline outline) and
 // appends the tracks to the project. The desktop program and the batch tool share it.
 #pragma once
@@ -7,7 +6,8 @@
 #include "formats/ReadResult.h"
 #include "formats/shapefile.h"
 #include "model/GPX.h"
-#include "support/Dialogs.h"
+#include "support/FilePath.h"
+#include "support/Message.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,48 +33,44 @@ struct UnsupportedExtension : std::runtime_error {
 };
 
 // The file's extension in lower case, with its dot ("" when it has none).
-std::string LowerExtension(const std::string &path);
-std::string FileNameOf(const std::string &path);
+inline std::string LowerExtension(const std::string &path) { return support::LowerExtension(path); }
+inline std::string FileNameOf(const std::string &path) { return support::FileNameOf(path); }
+
+// What loading needs to know besides the files, filled before the reads by whoever talks
+// to the user: the desktop program from its check boxes and dialogs, the batch tool from
+// its options.
+struct TLoadOptions {
+    // "Enter depth when loading data /wo depth": the depth (cm) for a segment or file
+    // without depth readings; `what` names it ("lake.gpxTrack: T"). Unset: none is given.
+    std::function<std::int32_t(const std::string &what)> DepthFor;
+    // "Enter depth offset (+/-)": the offset (cm) added to a segment's or file's depths.
+    std::function<std::int32_t(const std::string &what)> OffsetFor;
+    formats::TReadOptions Read; // progress, and the shapefile's settings
+};
 
 class TProjectLoader {
   public:
-    TProjectLoader(model::TGPX &project, support::Dialogs &dialogs, support::LogLine log);
+    TProjectLoader(model::TGPX &project, support::LogLine log);
 
-    bool AddDepth = false;  // "Enter depth when loading data /wo depth"
-    bool AddOffset = false; // "Enter depth offset (+/-)"
-    // The two shapefile import dialogs; unset, coordinates stay degrees and depths 0.
-    std::function<void(formats::TShapefile &)> ImportCoordinates;
-    std::function<void(formats::TShapefile &)> JoinDBF;
-    // Progress of the sonar recordings, which can be large; false cancels the file.
-    formats::ReadProgress Progress;
-
+    TLoadOptions Options;
     // After every load: the project's greatest depth in whole centimetres, at least 0.
     std::int32_t MaxDepth = 0;
     // Whether "Start Interpolator" has been enabled by a load.
     bool InterpolatorEnabled = false;
+    // Files that were damaged or cut short and kept what could be read: "<file>: <why>".
+    std::vector<std::string> Warnings;
 
-    // Each returns 0 when the file's tracks were added, -1 when not; reader errors and
-    // input box answers that are not integers throw, adding nothing of that file.
-    int LoadFile(const std::string &path); // by extension; throws UnsupportedExtension
-    int LoadGPXFile(const std::string &path);
-    int LoadKMLFile(const std::string &path);
-    int LoadHTFile(const std::string &path);
-    int LoadSHPFile(const std::string &path);
-    // .sl2, .sl3 (.slg is refused) and Humminbird .DAT recordings.
-    int LoadSonarFile(const std::string &path);
-
-    // The shapefile and its table through the two dialogs into `doc`; false when a file
-    // is missing.
-    bool ReadShapefile(const std::string &path, model::TGPX &doc);
+    // Reads the file with its format's reader (FormatRegistry) and appends its tracks.
+    // 0 when they were added, -1 when the file is not there; throws UnsupportedExtension,
+    // or std::runtime_error with the reason, and then adds nothing of the file.
+    int LoadFile(const std::string &path);
 
   private:
-    std::int32_t AskInteger(const std::string &caption, const std::string &prompt);
     template <class Data>
-    std::int32_t SettleDepths(Data &data, const std::string &caller, const std::string &prompt);
+    std::int32_t SettleDepths(Data &data, const std::string &caller, const std::string &what);
     void Append(model::TGPX &doc);
 
     model::TGPX &project_;
-    support::Dialogs &dialogs_;
     support::LogLine log_;
 };
 

@@ -786,4 +786,20 @@ void TGPXFile::ExportGPX(const std::string &Filename) {
     Modified = false;
 }
 
+ReadResult ReadGPXFile(const std::string &path, model::TGPX &doc, const TReadOptions &) {
+    ReadResult r;
+    TGPXFile reader;
+    reader.GPXd = &doc;
+    try {
+        reader.ImportGPXFile(path);
+    } catch (const std::exception &e) {
+        r.error = ReadError{e.what()};
+    }
+    r.loaded = reader.Loaded;
+    r.log = reader.mLog;
+    if (!r.loaded && !r.error) // not XML or not GPX: the reader's own words
+        r.error = ReadError{r.log.empty() ? "File not loaded" : r.log.back()};
+    return r;
+}
+
 } // namespace formats

@@ -2,6 +2,8 @@
 // and the GPX style extension's line colour and opacity.
 #pragma once
 
+#include "formats/ReadResult.h"
+
 #include "model/GPX.h"
 #include "support/DateTime.h"
 #include "support/Xml.h"
@@ -117,5 +119,8 @@ class TGPXFile {
     support::AtomicFileWriter *sink_ = nullptr; // set while ExportGPX streams to a file
     std::function<void(std::size_t)> releaseInput_; // set while ImportGPXFile reads a file
 };
+
+// The registry's reader: the file's tracks, routes and waypoints into `doc`.
+ReadResult ReadGPXFile(const std::string &path, model::TGPX &doc, const TReadOptions &options);
 
 } // namespace formats

@@ -89,9 +89,9 @@ std::string NameBytes(const std::string &utf8) {
 } // namespace
 
 THTConvert::THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName,
-                       support::Dialogs &dialogs, support::LogLine log)
+                       support::LogLine log)
     : GPXdata(GPX), sTrackName(std::move(TrackName)), sFileName(std::move(FileName)),
-      Now(LocalTimeAsUtc), dialogs_(dialogs), log_(std::move(log)) {}
+      Now(LocalTimeAsUtc), log_(std::move(log)) {}
 
 std::int32_t THTConvert::LongitudeToEasting(double longitude) {
     return support::Round32(static_cast<long double>(longitude) / 180.0L * kHalfCircumference);
@@ -122,6 +122,7 @@ bool THTConvert::SegmentsJoin(const model::TGPXwpt &from, const model::TGPXwpt &
 }
 
 bool THTConvert::ConvertToHT() {
+    ErrorText.clear();
     if (!GPXdata || GPXdata->trk.Empty())
         return false;
     model::TGPX &doc = *GPXdata;
@@ -196,22 +197,18 @@ bool THTConvert::ConvertToHT() {
         doc.ComputeMetaBounds();
         n = walk(false);
     } catch (const std::range_error &) {
-        dialogs_.Error("Position out of range for an HT file.", support::BoxButton::Cancel);
-        return false;
+        return Fail("Position out of range for an HT file.");
     } catch (const SegmentsTooFarApart &) {
         static_assert(kMaxStep == 32000, "the message states the limit");
-        dialogs_.Error("Tracks more than 32000 Mercator units (about 32 km at the equator, "
-                       "less toward the poles) apart cannot be written into one HT file.",
-                       support::BoxButton::Cancel);
-        return false;
+        return Fail("Tracks more than 32000 Mercator units (about 32 km at the equator, "
+                    "less toward the poles) apart cannot be written into one HT file.");
     }
     if (n == 0)
         return false; // no point to write
     if (log_)
         log_("HTCOnvert: number of points to write: " + std::to_string(n));
     if (n > static_cast<std::size_t>(kMaxPositions)) {
-        dialogs_.Error("Too much points to write.", support::BoxButton::Cancel);
-        return false;
+        return Fail("Too much points to write.");
     }
     walk(true);
 
@@ -222,8 +219,7 @@ bool THTConvert::ConvertToHT() {
         east = LongitudeToEasting(doc.metadata.bounds.maxlon);
         north = LatitudeToNorthing(doc.metadata.bounds.maxlat);
     } catch (const std::range_error &) {
-        dialogs_.Error("Position out of range for an HT file.", support::BoxButton::Cancel);
-        return false;
+        return Fail("Position out of range for an HT file.");
     }
 
     std::string file(kFileSize, '\0');
@@ -262,17 +258,16 @@ bool THTConvert::ReadHT() {
 }
 
 bool THTConvert::ReadHTBytes(std::string_view bytes) {
+    ErrorText.clear();
     if (!GPXdata)
         return false;
     if (bytes.size() != kFileSize) {
-        dialogs_.Error(sFileName + ": wrong file size.", support::BoxButton::Cancel);
-        return false;
+        return Fail(sFileName + ": wrong file size.");
     }
     const std::uint32_t n = GetU16(bytes, 8);
     const std::uint32_t capacity = (kFileSize - kHeaderSize) / kRecordSize;
     if (bytes[0] != 1 || bytes[1] != 3 || (n > 0 && n - 1 > capacity)) {
-        dialogs_.Error(sFileName + ": error in file header.", support::BoxButton::Cancel);
-        return false;
+        return Fail(sFileName + ": error in file header.");
     }
     std::int32_t E = static_cast<std::int32_t>(GetU32(bytes, 16));
     std::int32_t N = static_cast<std::int32_t>(GetU32(bytes, 20));
@@ -325,6 +320,19 @@ bool THTConvert::ReadHTBytes(std::string_view bytes) {
     GPXdata->trk.Add(std::move(track));
     GPXdata->trk.filled = true;
     return true;
+}
+
+ReadResult ReadHTFile(const std::string &path, model::TGPX &doc, const TReadOptions &) {
+    ReadResult r;
+    THTConvert reader(&doc, "", path, [&](const std::string &line) { r.log.push_back(line); });
+    try {
+        r.loaded = reader.ReadHT();
+    } catch (const std::exception &e) {
+        r.error = ReadError{e.what()};
+    }
+    if (!r.loaded && !r.error)
+        r.error = ReadError{reader.ErrorText.empty() ? "File not loaded" : reader.ErrorText};
+    return r;
 }
 
 } // namespace formats

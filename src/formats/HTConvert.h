@@ -2,8 +2,9 @@
 // whole metres on a Mercator projection, 6-byte delta records, big-endian throughout.
 #pragma once
 
+#include "formats/ReadResult.h"
 #include "model/GPX.h"
-#include "support/Dialogs.h"
+#include "support/Message.h"
 
 #include <cstdint>
 #include <functional>
@@ -23,12 +24,14 @@ class THTConvert {
     // poles): well inside 16 bits, so that no written record looks like a separator.
     static constexpr std::int32_t kMaxStep = 32000;
 
-    THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName,
-               support::Dialogs &dialogs, support::LogLine log = nullptr);
+    THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName, support::LogLine log = nullptr);
 
     model::TGPX *GPXdata;
     std::string sTrackName;
     std::string sFileName;
+    // Why the last ConvertToHT or ReadHT returned false ("" when there was nothing to
+    // write); the caller shows it.
+    std::string ErrorText;
 
     // Writes every track of GPXdata into one file; gathers all segments into the first
     // track on the way. False (and no file) when there is nothing or too much to write.
@@ -51,8 +54,14 @@ class THTConvert {
     static bool SegmentsJoin(const model::TGPXwpt &from, const model::TGPXwpt &to);
 
   private:
-    support::Dialogs &dialogs_;
+    bool Fail(const std::string &text) {
+        ErrorText = text;
+        return false;
+    }
     support::LogLine log_;
 };
+
+// The registry's reader: the file as one track.
+ReadResult ReadHTFile(const std::string &path, model::TGPX &doc, const TReadOptions &options);
 
 } // namespace formats

@@ -128,4 +128,16 @@ void TKMLFile::ReadLineStringPlacemark(xml::Node placemark) {
     GPXd->trk.filled = true;
 }
 
+ReadResult ReadKMLFile(const std::string &path, model::TGPX &doc, const TReadOptions &) {
+    ReadResult r;
+    TKMLFile reader;
+    reader.GPXd = &doc;
+    reader.ImportKML(path);
+    r.loaded = reader.Loaded;
+    r.log = reader.mLog;
+    if (!r.loaded)
+        r.error = ReadError{r.log.empty() ? "File not loaded" : r.log.back()};
+    return r;
+}
+
 } // namespace formats

@@ -22,4 +22,7 @@ class TKMLFile : public TGPXFile {
     void ReadLineStringPlacemark(xml::Node placemark);
 };
 
+// The registry's reader: every placemark's geometry into `doc`.
+ReadResult ReadKMLFile(const std::string &path, model::TGPX &doc, const TReadOptions &options);
+
 } // namespace formats

@@ -29,4 +29,15 @@ struct ReadResult {
 // which then adds nothing.
 using ReadProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+class TShapefile;
+
+// What a reader may need to know besides the file: filled by whoever talks to the user
+// before the read (the desktop program from its dialogs, the batch tool from its options).
+struct TReadOptions {
+    ReadProgress Progress;
+    // Called between reading a shapefile's shapes and its table and making tracks of them:
+    // the coordinate system and the depth column (the two import dialogs).
+    std::function<void(TShapefile &)> PrepareShapefile;
+};
+
 } // namespace formats

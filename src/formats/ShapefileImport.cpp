@@ -120,14 +120,14 @@ std::vector<std::string> DepthPreview(const TDBFDatabaseFields &field,
 }
 
 bool JoinDBFOK(TShapefile &SHP, int SelectedField, std::string_view multiplierText,
-               support::Dialogs &dialogs) {
+               support::TMessages &shown) {
     if (SelectedField < 0)
         return true;
     const TDBFDatabaseFields &field = SHP.DatabaseFields.at(static_cast<std::size_t>(SelectedField));
     if (field.Data.size() != SHP.PolyLinien.size()) {
-        dialogs.Information("Mismatch in length of SHP and DBF");
-        dialogs.Information("# Polylines: " + std::to_string(SHP.PolyLinien.size()) +
-                            " # DB Entries: " + std::to_string(field.Data.size()));
+        shown.push_back({support::BoxKind::Information, "Mismatch in length of SHP and DBF"});
+        shown.push_back({support::BoxKind::Information, "# Polylines: " + std::to_string(SHP.PolyLinien.size()) +
+                                                            " # DB Entries: " + std::to_string(field.Data.size())});
         return false;
     }
     for (std::size_t i = 0; i < SHP.PolyLinien.size(); ++i) {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "formats/shapefile.h"
-#include "support/Dialogs.h"
+#include "support/Message.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -54,9 +54,10 @@ std::vector<std::string> DepthPreview(const TDBFDatabaseFields &field,
 
 // "OK" of "Import Database". SelectedField indexes DatabaseFields, -1 when none is chosen.
 // Sets every polyline's Depth to |value x multiplier| rounded half to even; on a count
-// mismatch shows the two messages and changes nothing. Returns whether the dialog closes.
+// mismatch appends the two messages to `shown` and changes nothing. Returns whether the dialog
+// closes.
 // A value that is not a number throws ConversionError, keeping the depths set before it.
 bool JoinDBFOK(TShapefile &SHP, int SelectedField, std::string_view multiplierText,
-               support::Dialogs &dialogs);
+               support::TMessages &shown);
 
 } // namespace formats

@@ -1,5 +1,7 @@
 #include "formats/shapefile.h"
 
+#include "support/FilePath.h"
+
 #include "support/AtomicFile.h"
 #include "support/TextCodec.h"
 
@@ -138,8 +140,7 @@ TDBFFileHeader ReadDBFHeader(ByteReader &in) {
 
 } // namespace
 
-TShapefile::TShapefile(support::Dialogs &dialogs, support::LogLine log)
-    : dialogs_(dialogs), log_(std::move(log)) {}
+TShapefile::TShapefile(support::LogLine log) : log_(std::move(log)) {}
 
 void TShapefile::Log(const std::string &line) const {
     if (log_)
@@ -167,7 +168,7 @@ void TShapefile::ReadSHP(std::string_view bytes) {
 
     ByteReader in(bytes);
     if (in.Remaining() < kSHPHeaderSize) {
-        dialogs_.Error("Invalid ESRI shape file");
+        Report(support::BoxKind::Error, "Invalid ESRI shape file");
         return;
     }
     FileHeader = ReadSHPHeader(in);
@@ -242,12 +243,12 @@ void TShapefile::ReadSHP(std::string_view bytes) {
                 p.Y = content.F64LE();
                 Punkte.push_back(p);
             } else {
-                dialogs_.Warning("Skipping unsupported structure");
+                Report(support::BoxKind::Warning, "Skipping unsupported structure");
             }
         } while (static_cast<std::int64_t>(in.Pos()) < end);
     } catch (const ShortRead &) {
         PLContent = {};
-        dialogs_.Error("Error while reading element at " + std::to_string(recordNumber));
+        Report(support::BoxKind::Error, "Error while reading element at " + std::to_string(recordNumber));
         return;
     }
     const auto shapes = std::count_if(PolyLinien.begin(), PolyLinien.end(),
@@ -261,7 +262,7 @@ void TShapefile::ReadDBF(std::string_view bytes) {
 
     ByteReader in(bytes);
     if (in.Remaining() < kDBFHeaderSize) {
-        dialogs_.Error("Error while opening DBF file.");
+        Report(support::BoxKind::Error, "Error while opening DBF file.");
         return;
     }
     DatabaseHeader = ReadDBFHeader(in);
@@ -293,7 +294,7 @@ void TShapefile::ReadDBF(std::string_view bytes) {
     } while (in.Pos() + kFieldDescriptorSize < DatabaseHeader.HeaderSize);
 
     if (in.AtEnd() || in.U8() != kHeaderTerminator)
-        dialogs_.Error("Error while reading DBF: Header Terminator 0x0D not found");
+        Report(support::BoxKind::Error, "Error while reading DBF: Header Terminator 0x0D not found");
 
     // Records follow the terminator directly. Only records whose flag byte is in the
     // file get values, so a huge NumRecords in a short table allocates nothing; a
@@ -342,6 +343,31 @@ void TShapefile::MakeGPX(model::TGPX *GPX) const {
     }
     GPX->trk.Add(std::move(track));
     GPX->trk.filled = true;
+}
+
+ReadResult ReadShapefile(const std::string &path, model::TGPX &doc, const TReadOptions &options) {
+    ReadResult r;
+    const std::string table = path.substr(0, path.size() - support::LowerExtension(path).size()) + ".dbf";
+    if (!support::FileExists(table)) {
+        r.error = ReadError{"File not found: " + table};
+        return r;
+    }
+    r.log.push_back("LoadSHPFile: Trying to open " + path);
+    r.log.push_back("LoadSHPFile: Trying to open " + table);
+    TShapefile shp([&](const std::string &line) { r.log.push_back(line); });
+    shp.LoadSHP(path);
+    shp.LoadDBF(table);
+    if (options.PrepareShapefile)
+        options.PrepareShapefile(shp);
+    for (const support::TMessage &m : shp.Messages) {
+        const bool error = m.Kind == support::BoxKind::Error;
+        r.log.push_back((error ? "error: " : m.Kind == support::BoxKind::Warning ? "warning: " : "") + m.Text);
+        if (error && !r.error)
+            r.error = ReadError{m.Text};
+    }
+    shp.MakeGPX(&doc);
+    r.loaded = true; // what could be read is in; an error says the file is damaged
+    return r;
 }
 
 } // namespace formats

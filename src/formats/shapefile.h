@@ -2,7 +2,8 @@
 #pragma once
 
 #include "model/GPX.h"
-#include "support/Dialogs.h"
+#include "formats/ReadResult.h"
+#include "support/Message.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -103,7 +104,7 @@ struct TDBFDatabaseFields {
 
 class TShapefile {
   public:
-    explicit TShapefile(support::Dialogs &dialogs, support::LogLine log = {});
+    explicit TShapefile(support::LogLine log = {});
 
     TSHPFileHeader FileHeader;
     TDBFFileHeader DatabaseHeader;
@@ -114,14 +115,16 @@ class TShapefile {
     std::vector<TPolyLine> PolyLinien;
     std::string Filename_SHP;
     std::string Filename_DBF;
+    // What the reads found wrong, in order, for the caller to show.
+    support::TMessages Messages;
 
     // Read the whole file (support::FileError when it cannot be read) and decode it.
     void LoadSHP(const std::string &AFilename);
     void LoadDBF(const std::string &AFilename);
 
     // Decode a main file / table held in memory, replacing what an earlier read left.
-    // Problems are shown in boxes and the read returns normally, except a table whose
-    // field descriptors are cut short, which throws ShapefileReadError.
+    // Problems go to Messages and the read returns normally, except a table whose field
+    // descriptors are cut short, which throws ShapefileReadError.
     void ReadSHP(std::string_view bytes);
     void ReadDBF(std::string_view bytes);
 
@@ -132,8 +135,13 @@ class TShapefile {
   private:
     void Log(const std::string &line) const;
 
-    support::Dialogs &dialogs_;
+    void Report(support::BoxKind kind, const std::string &text) { Messages.push_back({kind, text}); }
     support::LogLine log_;
 };
+
+// The registry's reader: the main file and its table (the same name with ".dbf" beside
+// it), prepared by options.PrepareShapefile, as one track. Errors of the reads come back
+// as the result's error (the first one) and its log ("error: ...", "warning: ...").
+ReadResult ReadShapefile(const std::string &path, model::TGPX &doc, const TReadOptions &options);
 
 } // namespace formats

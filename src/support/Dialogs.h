@@ -3,6 +3,8 @@
 // batch tool answer from a script and keep what was shown.
 #pragma once
 
+#include "support/Message.h"
+
 #include <deque>
 #include <functional>
 #include <optional>
@@ -11,11 +13,7 @@
 
 namespace support {
 
-// The log of the "Debug" page: readers append whole lines.
-using LogLine = std::function<void(const std::string &)>;
 
-enum class BoxKind { Error, Warning, Information };
-enum class BoxButton { Ok, Cancel };
 
 class Dialogs {
   public:
@@ -29,6 +27,11 @@ class Dialogs {
     void Warning(const std::string &text) { Message(BoxKind::Warning, text, BoxButton::Ok); }
     void Information(const std::string &text) {
         Message(BoxKind::Information, text, BoxButton::Ok);
+    }
+    // Shows what a reader or writer handed back, in its order.
+    void Show(const TMessages &messages) {
+        for (const TMessage &m : messages)
+            Message(m.Kind, m.Text, m.Button);
     }
 
     // A warning with Yes and No; true for Yes.
