@@ -530,6 +530,7 @@ void TForm1::DiscardChart() {
 
 void TForm1::ProjectEdited(const std::string &what) {
     Modified = true;
+    Project.SyncSurveys();
     DiscardChart();
     UpdateStatistics();
     SetStatus(0, what);
@@ -543,9 +544,8 @@ void TForm1::btnStartOverClick() {
     if (Interpolating() || !MayDiscardChanges())
         return;
     GPXView.Clear();
-    GPXdata.Clear();
+    Project.Clear();
     IsoView.Clear();
-    IsoData.Clear();
     ShadowMap.fill(QColor::fromRgba(0xFFFFFFFF));
     MaskArray->Clear();
     ShoreArray->Clear();

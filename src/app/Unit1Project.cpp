@@ -83,8 +83,11 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
                 return askInteger("Add value to dataset", what + " Add Depth [cm]:");
             };
         try {
-            if (loader.LoadFile(file) == 0)
+            const int before = GPXdata.trk.Count();
+            if (loader.LoadFile(file) == 0) {
                 added = true;
+                Project.AddSurvey(support::FileNameOf(file), before);
+            }
             else
                 failed.push_back(file + (support::FileExists(file) ? "" : ": file not found"));
         } catch (const depth::UnsupportedExtension &e) {

@@ -1,5 +1,6 @@
 #include "batch/BatchProject.h"
 
+#include "support/FilePath.h"
 #include "support/ImageFiles.h"
 #include "support/NumText.h"
 
@@ -24,6 +25,7 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
     loader.Options.Read.PrepareShapefile = [&](formats::TShapefile &s) { PrepareShapefile(s, shp); };
     for (const std::string &file : files) {
         int status;
+        const int before = GPXdata.trk.Count();
         try {
             status = loader.LoadFile(file);
         } catch (const std::exception &e) {
@@ -31,6 +33,7 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
         }
         if (status != 0)
             throw std::runtime_error(file + ": file not found");
+        project.AddSurvey(file, before); // named as given, for --level-offset and the summary
     }
     for (const std::string &w : loader.Warnings)
         log.push_back("warning: " + w);

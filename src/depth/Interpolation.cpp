@@ -54,18 +54,21 @@ void UpdateMaskAndShoreSamples(const mapview::TViewport &frame, const mapview::T
 }
 
 void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TPointList &InCoord,
-                     TValueList &InDepth) {
+                     TValueList &InDepth, const std::vector<double> *trackOffsets) {
     const model::TBBox &b = frame.BBox;
-    for (const auto &t : doc.trk.Items())
-        for (const auto &s : t->Items()) {
+    for (int t = 0; t < doc.trk.Count(); ++t) {
+        const double offset = trackOffsets ? (*trackOffsets)[static_cast<std::size_t>(t)] : 0.0;
+        for (const auto &s : doc.trk[t]->Items()) {
             if (s->maxdepth == 0)
                 continue;
             for (const auto &p : s->Items())
                 if (p->IsInBox(b.E, b.O, b.S, b.N)) {
                     InCoord.push_back({static_cast<float>(p->Longitude), static_cast<float>(p->Latitude)});
-                    InDepth.push_back(static_cast<float>(p->HBdepth));
+                    // Without offsets the depth is taken as recorded, to the bit.
+                    InDepth.push_back(static_cast<float>(offset == 0 ? p->HBdepth : p->HBdepth + offset));
                 }
         }
+    }
 }
 
 void SmoothArray(TMatSingle &grid, const mapview::TMaskArray &mask) {

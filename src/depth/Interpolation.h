@@ -38,9 +38,10 @@ void AppendShoreSamples(const mapview::TViewport &frame, const mapview::TMaskArr
 void UpdateMaskAndShoreSamples(const mapview::TViewport &frame, const mapview::TBooleanArray &band,
                                mapview::TMaskArray &mask, const mapview::TMaskArray &shore, TPointList &InCoord,
                                TValueList &InDepth);
-// Appends every point strictly inside the frame of every segment with soundings.
+// Appends every point strictly inside the frame of every segment with soundings; with
+// trackOffsets, the offset of its track (in cm) is added to each depth.
 void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TPointList &InCoord,
-                     TValueList &InDepth);
+                     TValueList &InDepth, const std::vector<double> *trackOffsets = nullptr);
 // One masked 3 x 3 box mean, in place.
 void SmoothArray(TMatSingle &grid, const mapview::TMaskArray &mask);
 

@@ -4,6 +4,8 @@
 #include "mapview/Shorelines.h"
 #include "support/NumText.h"
 
+#include <algorithm>
+
 namespace depth {
 
 TProject::TProject()
@@ -43,7 +45,8 @@ void TProject::GatherSamples(const mapview::TBooleanArray &band) {
     const mapview::TViewport frame = GPXView.Viewport();
     UpdateMaskAndShoreSamples(frame, band, *MaskArray, *ShoreArray, InCoord, InDepth);
     ShoreSamples = InCoord.size();
-    GatherSoundings(GPXdata, frame, InCoord, InDepth);
+    const std::vector<double> offsets = TrackOffsetsCm(Surveys, GPXdata.trk.Count());
+    GatherSoundings(GPXdata, frame, InCoord, InDepth, HasLevelOffsets() ? &offsets : nullptr);
 }
 
 TStripeJob TProject::PrepareRun(const TShepardInterp &interp) {
@@ -74,6 +77,74 @@ TContourSummary TProject::TraceContours(std::string_view IsoStartText, std::stri
 TContourSummary TProject::TraceContours(std::int32_t IsoStart, std::int32_t IsoStep) {
     return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth, IsoStart,
                          IsoStep);
+}
+
+void TProject::AddSurvey(const std::string &name, int firstTrack) {
+    const int count = GPXdata.trk.Count() - firstTrack;
+    if (count <= 0)
+        return;
+    TSurvey survey = MakeSurvey(GPXdata, name, firstTrack, count);
+    if (survey.Soundings == 0)
+        return; // outlines only: no water level to correct
+    Surveys.push_back(std::move(survey));
+    std::vector<const model::TGPXtrk *> tracks;
+    for (int t = firstTrack; t < GPXdata.trk.Count(); ++t)
+        tracks.push_back(GPXdata.trk[t]);
+    surveyTracks_.push_back(std::move(tracks));
+}
+
+void TProject::SyncSurveys() {
+    std::vector<TSurvey> surveys;
+    std::vector<std::vector<const model::TGPXtrk *>> tracks;
+    for (std::size_t k = 0; k < Surveys.size(); ++k) {
+        std::vector<const model::TGPXtrk *> kept;
+        int first = -1;
+        for (int t = 0; t < GPXdata.trk.Count(); ++t)
+            if (std::find(surveyTracks_[k].begin(), surveyTracks_[k].end(), GPXdata.trk[t]) != surveyTracks_[k].end()) {
+                if (first < 0)
+                    first = t;
+                kept.push_back(GPXdata.trk[t]);
+            }
+        if (kept.empty())
+            continue;
+        TSurvey s = Surveys[k];
+        s.FirstTrack = first; // a file's tracks stay together: deletes keep the order
+        s.TrackCount = static_cast<int>(kept.size());
+        CountSurvey(GPXdata, s);
+        surveys.push_back(s);
+        tracks.push_back(std::move(kept));
+    }
+    Surveys = std::move(surveys);
+    surveyTracks_ = std::move(tracks);
+}
+
+bool TProject::HasLevelOffsets() const {
+    return std::any_of(Surveys.begin(), Surveys.end(), [](const TSurvey &s) { return s.OffsetCm != 0; });
+}
+
+std::unique_ptr<model::TGPX> TProject::CorrectedCopy() const {
+    auto copy = std::make_unique<model::TGPX>();
+    copy->trk.CopyFrom(GPXdata.trk);
+    const std::vector<double> offsets = TrackOffsetsCm(Surveys, copy->trk.Count());
+    for (int t = 0; t < copy->trk.Count(); ++t)
+        if (offsets[static_cast<std::size_t>(t)] != 0)
+            for (const auto &s : copy->trk[t]->Items())
+                if (s->maxdepth != 0)
+                    for (const auto &p : s->Items())
+                        if (p->HBdepth > 0)
+                            p->HBdepth += offsets[static_cast<std::size_t>(t)];
+    return copy;
+}
+
+void TProject::Clear() {
+    GPXdata.Clear();
+    IsoData.Clear();
+    Surveys.clear();
+    surveyTracks_.clear();
+    InCoord.clear();
+    InDepth.clear();
+    MaxDepth = 0;
+    DiscardChart();
 }
 
 void TProject::DiscardChart() {

@@ -10,6 +10,7 @@
 #include "depth/MovingSquares.h"
 #include "depth/ShepardInterp.h"
 #include "depth/ShepardThread.h"
+#include "depth/Surveys.h"
 #include "mapview/GPXDraw.h"
 #include "mapview/Viewport.h"
 #include "model/GPX.h"
@@ -44,6 +45,19 @@ class TProject {
     mapview::TArrayOfArrayOfFloatPoint ChartShorelines;
     bool HasChart() const { return !InterpResultArray.Empty(); }
 
+    // Each loaded file of soundings is a survey with its level offset; gathering the
+    // samples adds the offset to the survey's depths (the document keeps the recorded ones).
+    std::vector<TSurvey> Surveys;
+    // After a load: the tracks from firstTrack on, that the file added, are a new survey.
+    void AddSurvey(const std::string &name, int firstTrack);
+    // After an edit: each survey's tracks found again (deleted ones gone), its soundings
+    // recounted; a survey without tracks is dropped.
+    void SyncSurveys();
+    bool HasLevelOffsets() const;
+    // The tracks with every survey's offset added to its soundings, for a save of the
+    // corrected depths.
+    std::unique_ptr<model::TGPX> CorrectedCopy() const;
+
     // The masks at the map's raster size (the window's image, the batch tool's --size).
     void SetMaskSize(std::int32_t width, std::int32_t height);
     // Fits the map's frame around every track, with a margin.
@@ -68,6 +82,11 @@ class TProject {
     TContourSummary TraceContours(std::int32_t IsoStart, std::int32_t IsoStep);
     // Forgets the chart (after a load or an edit it no longer shows the project).
     void DiscardChart();
+    // Empties the project: tracks, surveys, chart and contours.
+    void Clear();
+
+  private:
+    std::vector<std::vector<const model::TGPXtrk *>> surveyTracks_; // parallel to Surveys
 };
 
 // "Start Interpolator" in one call, the workers on threads of their own: masks, band,
