@@ -73,6 +73,7 @@ TEST(Point4D2, CreatedZeroedAndEnabled) {
     EXPECT_EQ(p.DateTime, 0);
     EXPECT_EQ(p.Level, 0);
     EXPECT_TRUE(p.enabled);
+    EXPECT_FALSE(p.Flagged);
 }
 
 TEST(Point4D2, CopyFromTakesTheFixButKeepsLevelAndEnabled) {
@@ -81,6 +82,7 @@ TEST(Point4D2, CopyFromTakesTheFixButKeepsLevelAndEnabled) {
     src.Longitude = -3.25;
     src.Altitude = 412.0;
     src.HBdepth = 1234.5;
+    src.Flagged = true;
     src.DateTime = 45000.75;
     src.Level = 9;
     src.enabled = true;
@@ -94,6 +96,7 @@ TEST(Point4D2, CopyFromTakesTheFixButKeepsLevelAndEnabled) {
     EXPECT_EQ(dst.Longitude, -3.25);
     EXPECT_EQ(dst.Altitude, 412.0);
     EXPECT_EQ(dst.HBdepth, 1234.5);
+    EXPECT_TRUE(dst.Flagged); // the flag belongs to the depth reading
     EXPECT_EQ(dst.DateTime, 45000.75);
     EXPECT_EQ(dst.Level, 3);
     EXPECT_FALSE(dst.enabled);

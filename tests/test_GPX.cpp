@@ -60,6 +60,7 @@ void FillWaypoint(TGPXwpt &w) {
     w.Longitude = 6.5;
     w.Altitude = 372.0;
     w.HBdepth = 812.5;
+    w.Flagged = true;
     w.DateTime = 45123.5;
     w.Level = 4;
     w.magvar = 1.5;
@@ -86,6 +87,7 @@ void ExpectSameWaypointFields(const TGPXwpt &a, const TGPXwpt &b) {
     EXPECT_EQ(a.Longitude, b.Longitude);
     EXPECT_EQ(a.Altitude, b.Altitude);
     EXPECT_EQ(a.HBdepth, b.HBdepth);
+    EXPECT_EQ(a.Flagged, b.Flagged);
     EXPECT_EQ(a.DateTime, b.DateTime);
     EXPECT_EQ(a.magvar, b.magvar);
     EXPECT_EQ(a.geoidheight, b.geoidheight);

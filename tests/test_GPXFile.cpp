@@ -371,3 +371,69 @@ TEST(GPXFileWrite, RoundTripKeepsContent) {
     EXPECT_EQ(back.trk[0]->First()->Get(1)->HBdepth, 45.7);
     EXPECT_EQ(back.rte[0]->Count(), 2);
 }
+
+TEST(GPXFileWrite, SpikeFlagTravelsWithThePoint) {
+    TempDir dir;
+    TGPX doc;
+    auto trk = std::make_unique<model::TGPXtrk>();
+    auto seg = std::make_unique<model::TGPXtrkseg>();
+    for (double depth : {350.0, 40.0, 362.5}) {
+        auto p = std::make_unique<model::TGPXwpt>();
+        p->Latitude = 47, p->Longitude = 8, p->HBdepth = depth;
+        seg->Add(std::move(p));
+    }
+    seg->Get(1)->Flagged = true;
+    trk->Add(std::move(seg));
+    doc.trk.Add(std::move(trk));
+
+    const std::string text = Write(doc, dir.Path("flagged.gpx"));
+    EXPECT_NE(text.find("<extensions><h:depth>40.0</h:depth><h:flag>spike</h:flag>" + kMarkers +
+                        "</extensions>"),
+              std::string::npos);
+    EXPECT_EQ(text.find("<h:flag>"), text.rfind("<h:flag>")); // only the flagged point
+
+    TGPX back;
+    ASSERT_TRUE(Read(dir.Path("flagged.gpx"), back).loaded);
+    const model::TGPXtrkseg &s = *back.trk[0]->First();
+    ASSERT_EQ(s.Count(), 3);
+    EXPECT_FALSE(s.Get(0)->Flagged);
+    EXPECT_TRUE(s.Get(1)->Flagged);
+    EXPECT_EQ(s.Get(1)->HBdepth, 40);
+    EXPECT_FALSE(s.Get(2)->Flagged);
+    EXPECT_EQ(Write(back, dir.Path("again.gpx")), text);
+
+    // Unflagged, the file is what it was before flags existed.
+    doc.trk[0]->First()->Get(1)->Flagged = false;
+    EXPECT_EQ(Write(doc, dir.Path("clear.gpx")).find("h:flag"), std::string::npos);
+}
+
+TEST(GPXFileRead, SpikeFlagForms) {
+    struct Case {
+        const char *extensions;
+        bool flagged;
+    } cases[] = {
+        {"<h:depth>40</h:depth><h:flag>spike</h:flag>", true},
+        {"<H:FLAG> Spike </H:FLAG><h:depth>40</h:depth>", true},
+        {"<h:flag>reviewed</h:flag>", false},
+        {"<h:flag/>", false},
+        {"<h:flag>spike</h:flag><h:flag>no</h:flag>", false}, // the last one counts
+        {"<flag>spike</flag>", false},
+        {"", false},
+    };
+    TempDir dir;
+    for (const Case &c : cases) {
+        TGPX doc;
+        const std::string gpx = std::string("<gpx><trk><trkseg><trkpt lat='1' lon='2'><extensions>") +
+                                c.extensions + "</extensions></trkpt></trkseg></trk></gpx>";
+        ASSERT_TRUE(Read(dir.File("f.gpx", gpx), doc).loaded) << c.extensions;
+        EXPECT_EQ(doc.trk[0]->First()->Get(0)->Flagged, c.flagged) << c.extensions;
+    }
+    // A second extensions element of the point is read too.
+    TGPX doc;
+    Read(dir.File("two.gpx", "<gpx><wpt lat='1' lon='2'><extensions><h:depth>5</h:depth>"
+                             "</extensions><extensions><h:flag>spike</h:flag></extensions></wpt>"
+                             "</gpx>"),
+         doc);
+    EXPECT_TRUE(doc.wpt[0]->Flagged);
+    EXPECT_EQ(doc.wpt[0]->HBdepth, 5);
+}

@@ -192,3 +192,26 @@ TEST(ProjectLoader, DocumentHelpers) {
     EXPECT_EQ(depth::LowerExtension("/a.b/LAKE.GPX"), ".gpx");
     EXPECT_EQ(depth::LowerExtension("/a.b/lake"), "");
 }
+
+TEST(ProjectLoader, FlaggedSoundingsStayButDoNotSetTheGreatestDepth) {
+    TempDir dir;
+    auto point = [](double lat, double depth, bool flagged) {
+        return "<trkpt lat='" + std::to_string(lat) + "' lon='8'><extensions><h:depth>" +
+               std::to_string(depth) + "</h:depth>" + (flagged ? "<h:flag>spike</h:flag>" : "") +
+               "</extensions></trkpt>";
+    };
+    std::string gpx = dir.File("s.gpx", "<gpx><trk><trkseg>" + point(47, 420, false) +
+                                            point(47.1, 2900, true) + point(47.2, 430, false) +
+                                            "</trkseg><trkseg>" + point(47.3, 800, true) +
+                                            "</trkseg></trk></gpx>");
+    Project p;
+    ASSERT_EQ(p.loader.LoadGPXFile(gpx), 0);
+    const model::TGPXtrk &t = *p.doc.trk[0];
+    ASSERT_EQ(t[0]->Count(), 3);
+    EXPECT_TRUE(t[0]->Get(1)->Flagged);
+    EXPECT_EQ(p.loader.MaxDepth, 430);
+    // A segment's maxdepth counts every reading: one of flagged soundings is no shoreline.
+    EXPECT_EQ(t[0]->maxdepth, 2900);
+    EXPECT_EQ(t[1]->maxdepth, 800);
+    EXPECT_EQ(depth::GetMaxDepth(p.doc), 2900);
+}

@@ -23,21 +23,36 @@ std::int32_t TruncatedDepth(double depth) {
     return depth >= 2147483647.0 ? 2147483647 : static_cast<std::int32_t>(std::trunc(depth));
 }
 
-} // namespace
-
-std::int32_t GetMaxDepth(const model::TGPXtrkseg &segment) {
+std::int32_t MaxDepthOf(const model::TGPXtrkseg &segment, bool skipFlagged) {
     std::int32_t d = 0;
     for (const auto &p : segment.Items())
-        d = std::max(d, TruncatedDepth(p->HBdepth));
+        if (!(skipFlagged && p->Flagged))
+            d = std::max(d, TruncatedDepth(p->HBdepth));
     return d;
 }
 
-std::int32_t GetMaxDepth(const model::TGPX &doc) {
+std::int32_t MaxDepthOf(const model::TGPX &doc, bool skipFlagged) {
     std::int32_t d = 0;
     for (const auto &t : doc.trk.Items())
         for (const auto &s : t->Items())
-            d = std::max(d, GetMaxDepth(*s));
+            d = std::max(d, MaxDepthOf(*s, skipFlagged));
     return d;
+}
+
+} // namespace
+
+std::int32_t GetMaxDepth(const model::TGPXtrkseg &segment) {
+    return MaxDepthOf(segment, false);
+}
+std::int32_t GetMaxDepth(const model::TGPX &doc) {
+    return MaxDepthOf(doc, false);
+}
+
+std::int32_t GetMaxUnflaggedDepth(const model::TGPXtrkseg &segment) {
+    return MaxDepthOf(segment, true);
+}
+std::int32_t GetMaxUnflaggedDepth(const model::TGPX &doc) {
+    return MaxDepthOf(doc, true);
 }
 
 void ApplyDepth(model::TGPXtrkseg &segment, std::int32_t Depth) {
@@ -115,7 +130,7 @@ void TProjectLoader::Append(model::TGPX &doc) {
     project_.trk.filled = doc.trk.filled;
     for (auto &track : doc.trk.ExtractAll())
         project_.trk.Add(std::move(track));
-    MaxDepth = GetMaxDepth(project_);
+    MaxDepth = GetMaxUnflaggedDepth(project_);
 }
 
 int TProjectLoader::LoadFile(const std::string &path) {

@@ -19,6 +19,10 @@ namespace depth {
 
 std::int32_t GetMaxDepth(const model::TGPXtrkseg &segment);
 std::int32_t GetMaxDepth(const model::TGPX &doc);
+// The same over the readings not flagged as spikes. A segment's maxdepth keeps counting
+// them all, so that a segment of flagged soundings never turns into a shoreline.
+std::int32_t GetMaxUnflaggedDepth(const model::TGPXtrkseg &segment);
+std::int32_t GetMaxUnflaggedDepth(const model::TGPX &doc);
 void ApplyDepth(model::TGPXtrkseg &segment, std::int32_t Depth);
 void ApplyDepth(model::TGPX &doc, std::int32_t Depth);
 void AddDepthOffset(model::TGPXtrkseg &segment, std::int32_t Offset);
@@ -53,7 +57,8 @@ class TProjectLoader {
     TProjectLoader(model::TGPX &project, support::LogLine log);
 
     TLoadOptions Options;
-    // After every load: the project's greatest depth in whole centimetres, at least 0.
+    // After every load: the project's greatest unflagged depth in whole centimetres, at
+    // least 0.
     std::int32_t MaxDepth = 0;
     // Whether "Start Interpolator" has been enabled by a load.
     bool InterpolatorEnabled = false;

@@ -30,6 +30,8 @@ constexpr const char *kStyleNamespace = "http://www.topografix.com/GPX/gpx_style
 // The prefix of the depth lines every point carries; without its declaration no
 // namespace-aware reader takes the file.
 constexpr const char *kDepthNamespace = "http://humminbird.com";
+// A depth reading the user is to review as a suspected spike; only such points carry it.
+constexpr const char *kSpikeFlag = "spike";
 constexpr const char *kDepthMarkers = "<h:id>1</h:id><h:visible>true</h:visible>"
                                       "<h:share>false</h:share><h:status>1</h:status>"
                                       "<h:delta>false</h:delta>";
@@ -287,6 +289,7 @@ constexpr const char *kPointChildNames[kPointChildCount] = {
 struct PointChildren {
     Node last[kPointChildCount];
     Node depth; // the last h:depth among the children of all extensions children
+    Node flag;  // the last h:flag, likewise
 
     explicit PointChildren(Node e) {
         for (Node c = e.FirstChild(); c; c = c.NextSibling()) {
@@ -296,10 +299,14 @@ struct PointChildren {
                 if (support::EqualsNoCase(c.Name(), kPointChildNames[i])) {
                     last[i] = c;
                     if (i == kExtensions)
-                        for (Node d = c.FirstChild(); d; d = d.NextSibling())
-                            if (d.Kind() == xml::NodeKind::Element &&
-                                support::EqualsNoCase(d.Name(), "h:depth"))
+                        for (Node d = c.FirstChild(); d; d = d.NextSibling()) {
+                            if (d.Kind() != xml::NodeKind::Element)
+                                continue;
+                            if (support::EqualsNoCase(d.Name(), "h:depth"))
                                 depth = d;
+                            else if (support::EqualsNoCase(d.Name(), "h:flag"))
+                                flag = d;
+                        }
                     break;
                 }
         }
@@ -348,6 +355,8 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
             w.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
             w.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
             w.HBdepth = c.depth ? StrToFloatDef(c.depth.TextContent(), 0) : 0;
+            w.Flagged = c.flag &&
+                        support::EqualsNoCase(support::TrimView(c.flag.TextContent()), kSpikeFlag);
             if (c.last[kExtensions])
                 w.extensions = InnerMarkup(c.last[kExtensions], "extensions");
         },
@@ -610,7 +619,10 @@ void TGPXFile::WriteWaypoint(std::string &out, const TGPXwpt &p, const char *tag
     out += WriteDouble(p.pdop, "pdop", -1, in);
     out += WriteDouble(p.ageofdgpsdata, "ageofdgpsdata", -1, in);
     out += Indent(level) + Indent(level) + "<extensions><h:depth>" + DepthText(p.HBdepth) +
-           "</h:depth>" + kDepthMarkers + "</extensions>" + LineBreak;
+           "</h:depth>";
+    if (p.Flagged)
+        out += std::string("<h:flag>") + kSpikeFlag + "</h:flag>";
+    out += kDepthMarkers + std::string("</extensions>") + LineBreak;
     out += Indent(level) + "</" + tag + ">" + LineBreak;
     MaybeFlush(out);
 }

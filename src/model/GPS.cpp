@@ -18,6 +18,7 @@ void TPoint4D2::CopyFrom(const TPoint4D2 &other) {
     Longitude = other.Longitude;
     Altitude = other.Altitude;
     HBdepth = other.HBdepth;
+    Flagged = other.Flagged;
     DateTime = other.DateTime;
 }
 

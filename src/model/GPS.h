@@ -23,8 +23,9 @@ class TPoint4D2 {
     support::TDateTime DateTime = 0; // 0 = no time
     std::uint8_t Level = 0;
     bool enabled = true;
+    bool Flagged = false; // the depth reading is a suspected spike: kept, but not a sample
 
-    // Position, altitude, depth and time; Level and enabled keep their values.
+    // Position, altitude, depth with its flag, and time; Level and enabled keep their values.
     void CopyFrom(const TPoint4D2 &other);
 
     // Metres on a sphere of the WGS84 semi-major axis (law of cosines).
