@@ -417,6 +417,19 @@ TEST(ContourBuilderTest, ShorelinesFirstThenLevelsAndCounts) {
     EXPECT_EQ(again.Names(), lake.Names());
 }
 
+TEST(ContourBuilderTest, LevelsInFeetLieAtExactMultiplesOf3048Millimetres) {
+    Project project;
+    Lake lake({"......", "......", "..##..", "..##..", "......", "......"});
+    // The deep cells hold 1 x MaxDepth = 400 cm = 13.12 ft: levels 4, 8 and 12 ft.
+    BuildContours(lake.iso, project.gpx, lake.view, lake.grid, lake.mask, 400, 4, 4, nullptr, {},
+                  depth::TDepthUnit::Feet);
+    ASSERT_EQ(lake.Names(), (std::vector<std::string>{"Shoreline", "Shoreline", "Shoreline", "ISO 4 ft",
+                                                      "ISO 8 ft", "ISO 12 ft"}));
+    const double cm[] = {121.92, 243.84, 365.76};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(lake.iso.trk[3 + i]->trkseg(0)->First()->HBdepth, cm[i]) << i;
+}
+
 TEST(ContourBuilderTest, RefusedBuildLeavesOnlyTheShorelines) {
     struct Case {
         std::string start, step;

@@ -205,7 +205,7 @@ TEST(ProjectLoader, FlaggedSoundingsStayButDoNotSetTheGreatestDepth) {
                                             "</trkseg><trkseg>" + point(47.3, 800, true) +
                                             "</trkseg></trk></gpx>");
     Project p;
-    ASSERT_EQ(p.loader.LoadGPXFile(gpx), 0);
+    ASSERT_EQ(p.loader.LoadFile(gpx), 0);
     const model::TGPXtrk &t = *p.doc.trk[0];
     ASSERT_EQ(t[0]->Count(), 3);
     EXPECT_TRUE(t[0]->Get(1)->Flagged);

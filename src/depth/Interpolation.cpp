@@ -62,7 +62,7 @@ void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TP
             if (s->maxdepth == 0)
                 continue;
             for (const auto &p : s->Items())
-                if (p->IsInBox(b.E, b.O, b.S, b.N)) {
+                if (!p->Flagged && p->IsInBox(b.E, b.O, b.S, b.N)) { // a suspected spike is no sample
                     InCoord.push_back({static_cast<float>(p->Longitude), static_cast<float>(p->Latitude)});
                     // Without offsets the depth is taken as recorded, to the bit.
                     InDepth.push_back(static_cast<float>(offset == 0 ? p->HBdepth : p->HBdepth + offset));

@@ -49,7 +49,16 @@ TMovingSquares::TMovingSquares(model::TGPX &GPX, const mapview::TViewport &Track
 void TMovingSquares::GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth,
                                  std::int32_t DepthStep) {
     CheckLevels(MaxDepth, DepthStep);
+    // 64-bit levels: MaxDepth + 1 and level + DepthStep must not wrap.
+    std::vector<TLevel> levels;
+    const std::int64_t lastLevel = std::int64_t{MaxDepth} + 1;
+    for (std::int64_t level = MinDepth; level <= lastLevel; level += DepthStep)
+        levels.push_back({static_cast<double>(level), LevelName(level)});
+    GenerateISO(levels, MaxDepth);
+}
 
+void TMovingSquares::GenerateISO(const std::vector<TLevel> &levels, std::int32_t MaxDepth) {
+    CheckLevels(MaxDepth, 1);
     // The outermost ring of cells counts as neither deep nor water for the walk.
     IsoWalkRange = {1, Width - 2, 1, Height - 2};
 
@@ -60,16 +69,13 @@ void TMovingSquares::GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth,
     IsoArray.SetSize(Width, Height);
     FPiece.reserve(1024);
 
-    // 64-bit levels: MaxDepth + 1 and level + DepthStep must not wrap.
-    const std::int64_t lastLevel = std::int64_t{MaxDepth} + 1;
-    for (std::int64_t level = MinDepth; level <= lastLevel; level += DepthStep) {
+    for (const TLevel &level : levels) {
         if (DebugImage)
-            FPenColor = penColor ? penColor(static_cast<float>(static_cast<double>(level) / MaxDepth))
-                                 : 0xFFFFFFFF;
+            FPenColor = penColor ? penColor(static_cast<float>(level.Cm / MaxDepth)) : 0xFFFFFFFF;
 
         // Double is exact enough here: a level/MaxDepth quotient never rounds onto a float
         // cell value for any realistic MaxDepth, so "deeper" stays strict.
-        const double threshold = static_cast<double>(level) / static_cast<double>(MaxDepth);
+        const double threshold = level.Cm / static_cast<double>(MaxDepth);
         for (std::int32_t x = 0; x < Width; ++x) {
             const float *depthCol = (*FInterpArray)[x];
             const std::uint8_t *maskCol = (*FMaskArray)[x];
@@ -136,7 +142,7 @@ void TMovingSquares::SetNextStep(std::int32_t x, std::int32_t y) {
     }
 }
 
-void TMovingSquares::TraceIsoLine(std::int64_t level, std::int32_t startX, std::int32_t startY) {
+void TMovingSquares::TraceIsoLine(const TLevel &level, std::int32_t startX, std::int32_t startY) {
     std::int32_t x = startX, y = startY;
     std::unique_ptr<model::TGPXtrk> track; // made when its first piece is kept
     bool havePiece = false;
@@ -203,14 +209,14 @@ void TMovingSquares::TraceIsoLine(std::int64_t level, std::int32_t startX, std::
             if (FPiece.size() > 4) {
                 if (!track)
                     track = std::make_unique<model::TGPXtrk>();
-                track->name = LevelName(level);
+                track->name = level.Name;
                 auto seg = std::make_unique<model::TGPXtrkseg>();
                 seg->Reserve(FPiece.size());
                 for (const TVector &v : FPiece) {
                     auto p = std::make_unique<model::TGPXwpt>();
                     p->Longitude = Tracks.XToLo(v.X);
                     p->Latitude = Tracks.YToLa(v.Y);
-                    p->HBdepth = static_cast<double>(level);
+                    p->HBdepth = level.Cm;
                     seg->Add(std::move(p));
                 }
                 track->Add(std::move(seg));
@@ -302,7 +308,7 @@ TContourSummary Build(model::TGPX &IsoData, const model::TGPX &Project,
                       const mapview::TViewport &GPXView, const TMatSingle &InterpResultArray,
                       const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                       QImage *DebugImage, const std::function<TColor32(float)> &DepthColor,
-                      Levels levels) {
+                      TDepthUnit unit, Levels levels) {
     IsoData.Clear();
     CopyShorelineTracks(Project.trk, IsoData.trk);
 
@@ -319,7 +325,14 @@ TContourSummary Build(model::TGPX &IsoData, const model::TGPX &Project,
     TMovingSquares tracer(IsoData, GPXView, InterpResultArray, MaskArray.MaskArray);
     tracer.DebugImage = DebugImage;
     tracer.DepthColor = DepthColor;
-    tracer.GenerateISO(start, MaxDepth, step);
+    if (unit == TDepthUnit::Metres) {
+        tracer.GenerateISO(start, MaxDepth, step);
+    } else { // levels at whole feet, each exactly N x 30.48 cm
+        std::vector<TMovingSquares::TLevel> feet;
+        for (double cm : ContourLevelsCm(unit, start, step, MaxDepth))
+            feet.push_back({cm, ContourTrackName(cm, unit)});
+        tracer.GenerateISO(feet, MaxDepth);
+    }
 
     TContourSummary summary;
     summary.NumTracks = IsoData.trk.Count();
@@ -335,9 +348,9 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::string_view IsoStartText, std::string_view IsoStepText,
                               QImage *DebugImage,
-                              const std::function<TColor32(float)> &DepthColor) {
+                              const std::function<TColor32(float)> &DepthColor, TDepthUnit unit) {
     return Build(IsoData, Project, GPXView, InterpResultArray, MaskArray, MaxDepth, DebugImage,
-                 DepthColor, [&] {
+                 DepthColor, unit, [&] {
                      const std::int32_t step = ParseBox(IsoStepText); // the step box is read first
                      const std::int32_t start = ParseBox(IsoStartText);
                      return std::pair{start, step};
@@ -349,9 +362,9 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::int32_t IsoStart, std::int32_t IsoStep, QImage *DebugImage,
-                              const std::function<TColor32(float)> &DepthColor) {
+                              const std::function<TColor32(float)> &DepthColor, TDepthUnit unit) {
     return Build(IsoData, Project, GPXView, InterpResultArray, MaskArray, MaxDepth, DebugImage,
-                 DepthColor, [&] { return std::pair{IsoStart, IsoStep}; });
+                 DepthColor, unit, [&] { return std::pair{IsoStart, IsoStep}; });
 }
 
 } // namespace depth

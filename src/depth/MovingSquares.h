@@ -3,6 +3,7 @@
 
 #include "depth/ColorModel.h"
 #include "depth/Grid.h"
+#include "depth/Units.h"
 #include "mapview/MaskArray.h"
 #include "mapview/Viewport.h"
 #include "mapview/MaskArray.h"
@@ -58,6 +59,14 @@ class TMovingSquares {
     // ascending; appends the tracks to IsoData. Throws ContourBuildError when MaxDepth or
     // DepthStep is 0 or less, before anything is traced.
     void GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth, std::int32_t DepthStep);
+    // One traced level: its depth in centimetres (a fraction for levels in feet) and the
+    // name of its tracks.
+    struct TLevel {
+        double Cm;
+        std::string Name;
+    };
+    // The given levels, in order, over a grid scaled by MaxDepth (> 0).
+    void GenerateISO(const std::vector<TLevel> &levels, std::int32_t MaxDepth);
 
     model::TGPX *IsoData;             // not owned
     mapview::TViewport Tracks; // converts vertices to positions: the frame the grid was made in
@@ -79,7 +88,7 @@ class TMovingSquares {
     }
     bool FindStartPoint();
     void SetNextStep(std::int32_t x, std::int32_t y);
-    void TraceIsoLine(std::int64_t level, std::int32_t startX, std::int32_t startY);
+    void TraceIsoLine(const TLevel &level, std::int32_t startX, std::int32_t startY);
 
     // Debug raster
     void DebugPixel(std::int64_t x, std::int64_t y, TColor32 color);
@@ -124,13 +133,16 @@ struct TContourSummary {
 // frame the grid was made in. The texts are those of the edit boxes, read step first; one
 // that is not a whole number throws ContourBuildError after the shorelines are copied, as
 // do a MaxDepth or a step of 0 or less. The caller clears and refits the contour view.
+// In feet the start and step are whole feet and the levels lie at exactly N x 30.48 cm,
+// in tracks named "ISO N ft".
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
                               const mapview::TViewport &Frame,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::string_view IsoStartText, std::string_view IsoStepText,
                               QImage *DebugImage = nullptr,
-                              const std::function<TColor32(float)> &DepthColor = {});
+                              const std::function<TColor32(float)> &DepthColor = {},
+                              TDepthUnit unit = TDepthUnit::Metres);
 
 // The same with the start depth and the step already as numbers (the batch tool).
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
@@ -139,6 +151,7 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::int32_t IsoStart, std::int32_t IsoStep,
                               QImage *DebugImage = nullptr,
-                              const std::function<TColor32(float)> &DepthColor = {});
+                              const std::function<TColor32(float)> &DepthColor = {},
+                              TDepthUnit unit = TDepthUnit::Metres);
 
 } // namespace depth

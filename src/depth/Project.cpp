@@ -69,14 +69,15 @@ void TProject::Smooth(std::int32_t runs) {
 }
 
 TContourSummary TProject::TraceContours(std::string_view IsoStartText, std::string_view IsoStepText,
-                                        QImage *DebugImage, const std::function<TColor32(float)> &DepthColor) {
+                                        QImage *DebugImage, const std::function<TColor32(float)> &DepthColor,
+                                        TDepthUnit unit) {
     return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth, IsoStartText,
-                         IsoStepText, DebugImage, DepthColor);
+                         IsoStepText, DebugImage, DepthColor, unit);
 }
 
-TContourSummary TProject::TraceContours(std::int32_t IsoStart, std::int32_t IsoStep) {
+TContourSummary TProject::TraceContours(std::int32_t IsoStart, std::int32_t IsoStep, TDepthUnit unit) {
     return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth, IsoStart,
-                         IsoStep);
+                         IsoStep, nullptr, {}, unit);
 }
 
 void TProject::AddSurvey(const std::string &name, int firstTrack) {

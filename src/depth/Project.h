@@ -78,8 +78,9 @@ class TProject {
     // The contours of the chart (see BuildContours), from the edit boxes' texts or numbers.
     TContourSummary TraceContours(std::string_view IsoStartText, std::string_view IsoStepText,
                                   QImage *DebugImage = nullptr,
-                                  const std::function<TColor32(float)> &DepthColor = {});
-    TContourSummary TraceContours(std::int32_t IsoStart, std::int32_t IsoStep);
+                                  const std::function<TColor32(float)> &DepthColor = {},
+                                  TDepthUnit unit = TDepthUnit::Metres);
+    TContourSummary TraceContours(std::int32_t IsoStart, std::int32_t IsoStep, TDepthUnit unit = TDepthUnit::Metres);
     // Forgets the chart (after a load or an edit it no longer shows the project).
     void DiscardChart();
     // Empties the project: tracks, surveys, chart and contours.
