@@ -2,6 +2,7 @@
 
 #include "app/Unit1.h"
 #include "depth/MovingSquares.h"
+#include "support/NumText.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -23,7 +24,7 @@ TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     setWindowTitle("Edit Project");
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(false);
-    setFixedSize(295, 260);
+    setFixedSize(295, 430);
     auto *row = new QHBoxLayout(this);
     auto *left = new QVBoxLayout;
     left->addWidget(new QLabel("Visible Tracks"));
@@ -47,6 +48,14 @@ TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     btnDeleteArea = button("btnDeleteArea", "Delete Area...", "Delete all depth reading in an area to select in the map");
     btnDeleteSample = button("btnDeleteSample", "Delete Sample...",
                              "Select an item to edit and delete a specific depth reading in the map.");
+    buttons->addSpacing(8);
+    btnFindSpikes = button("btnFindSpikes", "Find Spikes", "Flag the soundings that leave their track's run as spikes");
+    btnPreviousSpike = button("btnPreviousSpike", "< Spike", "Show the previous flagged sounding");
+    btnNextSpike = button("btnNextSpike", "Spike >", "Show the next flagged sounding");
+    btnKeepSounding = button("btnKeepSounding", "Keep Sounding", "The sounding shown is real: remove its flag");
+    btnFlagSample = button("btnFlagSample", "Flag Sample...", "Select a sounding in the map to flag as a spike");
+    btnClearFlags = button("btnClearFlags", "Clear Flags", "Remove every flag");
+    btnDeleteFlagged = button("btnDeleteFlagged", "Delete Flagged", "Delete every flagged sounding");
     buttons->addStretch(1);
     btnClose = button("btnClose", "OK", "Close the project window");
     row->addLayout(buttons);
@@ -62,6 +71,16 @@ TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     connect(btnDeleteArea, &QPushButton::clicked, this, [this] { btnDeleteAreaClick(); });
     connect(btnDeleteSample, &QPushButton::clicked, this, [this] { btnDeleteSampleClick(); });
     connect(btnClose, &QPushButton::clicked, this, [this] { Close(); });
+    connect(btnFindSpikes, &QPushButton::clicked, this, [this] {
+        main_.FindSpikes();
+        spikeIndex_ = -1;
+    });
+    connect(btnPreviousSpike, &QPushButton::clicked, this, [this] { StepSpike(-1); });
+    connect(btnNextSpike, &QPushButton::clicked, this, [this] { StepSpike(+1); });
+    connect(btnKeepSounding, &QPushButton::clicked, this, [this] { btnKeepSoundingClick(); });
+    connect(btnFlagSample, &QPushButton::clicked, this, [this] { btnFlagSampleClick(); });
+    connect(btnClearFlags, &QPushButton::clicked, this, [this] { btnClearFlagsClick(); });
+    connect(btnDeleteFlagged, &QPushButton::clicked, this, [this] { btnDeleteFlaggedClick(); });
 }
 
 TEditProjectForm::NodeObject TEditProjectForm::ObjectOf(QTreeWidgetItem *node) const {
@@ -151,19 +170,16 @@ void TEditProjectForm::btnDeleteEntryClick() {
         return;
     model::TGPX &doc = main_.GPXdata;
     const std::int64_t before = depth::CountPoints(doc, 0);
-    bool deleted = false;
+    model::TEdit edit;
     if (auto *t = std::get_if<model::TGPXtrk *>(&object)) {
         int index = doc.trk.IndexOf(*t);
-        if (index >= 0) {
-            doc.trk.FreeAndDelete(index);
-            deleted = true;
-        }
+        if (index >= 0)
+            edit.Remove(doc.trk, index);
     } else if (auto *s = std::get_if<model::TGPXtrkseg *>(&object)) {
         for (const auto &track : doc.trk.Items()) {
             int index = track->IndexOf(*s);
             if (index >= 0) {
-                track->FreeAndDelete(index);
-                deleted = true;
+                edit.Remove(*track, index);
                 break;
             }
         }
@@ -172,9 +188,97 @@ void TEditProjectForm::btnDeleteEntryClick() {
     main_.GPXView.wptSelection = nullptr; // it may have belonged to what was removed
     RefreshTV();
     main_.RedrawProjectMap();
-    if (deleted)
-        main_.ProjectEdited("Deleted " + what + " (" +
-                            std::to_string(before - depth::CountPoints(doc, 0)) + " points)");
+    edit.Name = "Deleted " + what + " (" + std::to_string(before - depth::CountPoints(doc, 0)) + " points)";
+    main_.ApplyEdit(std::move(edit));
+}
+
+namespace {
+
+std::vector<model::TGPXwpt *> Flagged(const model::TGPX &doc) {
+    std::vector<model::TGPXwpt *> out;
+    for (const auto &t : doc.trk.Items())
+        for (const auto &s : t->Items())
+            for (const auto &p : s->Items())
+                if (p->Flagged)
+                    out.push_back(p.get());
+    return out;
+}
+
+} // namespace
+
+void TEditProjectForm::StepSpike(int direction) {
+    if (!main_.FileLoaded || main_.Interpolating())
+        return;
+    const std::vector<model::TGPXwpt *> flagged = Flagged(main_.GPXdata);
+    if (flagged.empty()) {
+        spike_ = nullptr;
+        main_.SetStatus(0, "No flagged soundings");
+        return;
+    }
+    const int n = static_cast<int>(flagged.size());
+    spikeIndex_ = spikeIndex_ < 0 ? (direction > 0 ? 0 : n - 1) : ((spikeIndex_ + direction) % n + n) % n;
+    spike_ = flagged[static_cast<std::size_t>(spikeIndex_)];
+    mapview::TGPXDraw &view = main_.GPXView;
+    view.MoveFromTo(view.LoToX(spike_->Longitude), view.LaToY(spike_->Latitude), view.Width() / 2,
+                    view.Height() / 2);
+    main_.RedrawProjectMap();
+    view.DrawPoint4D(spike_, view.Options.CutPointColor, 2, "");
+    main_.SetStatus(0, "Spike " + std::to_string(spikeIndex_ + 1) + " of " + std::to_string(n) + " at " +
+                           spike_->Coord() + ", Depth: " + support::FloatToStrF(spike_->HBdepth / 100, 4, 2) + "m");
+}
+
+void TEditProjectForm::btnKeepSoundingClick() {
+    if (!spike_ || !spike_->Flagged || main_.Interpolating())
+        return;
+    model::TEdit edit("Kept 1 sounding");
+    edit.SetFlag(*spike_, false);
+    spike_ = nullptr;
+    --spikeIndex_; // the next one moves into its place
+    main_.ApplyEdit(std::move(edit));
+    main_.RedrawProjectMap();
+}
+
+void TEditProjectForm::btnFlagSampleClick() {
+    if (!main_.FileLoaded || main_.Interpolating())
+        return;
+    if (!std::holds_alternative<model::TGPXtrkseg *>(ObjectOf(tvItems->currentItem()))) {
+        main_.Dialogs->Error("No track in list selcted.");
+        return;
+    }
+    main_.PickToFlag = true;
+    main_.SetMouseMode(mapview::mmDeleteTrackPoint, btnFlagSample, "Select sample to flag...");
+}
+
+void TEditProjectForm::btnClearFlagsClick() {
+    if (!main_.FileLoaded || main_.Interpolating())
+        return;
+    model::TEdit edit("Cleared every flag");
+    for (model::TGPXwpt *p : Flagged(main_.GPXdata))
+        edit.SetFlag(*p, false);
+    spike_ = nullptr;
+    spikeIndex_ = -1;
+    main_.ApplyEdit(std::move(edit));
+    main_.RedrawProjectMap();
+}
+
+void TEditProjectForm::btnDeleteFlaggedClick() {
+    if (!main_.FileLoaded || main_.Interpolating())
+        return;
+    model::TGPX &doc = main_.GPXdata;
+    model::TEdit edit;
+    for (const auto &t : doc.trk.Items())
+        for (const auto &s : t->Items())
+            for (int i = s->Count() - 1; i >= 0; --i)
+                if (s->Get(i)->Flagged)
+                    edit.Remove(*s, i);
+    edit.Name = "Deleted " + std::to_string(edit.Steps()) + " flagged soundings";
+    spike_ = nullptr;
+    spikeIndex_ = -1;
+    doc.Selection.Clear();
+    main_.GPXView.wptSelection = nullptr;
+    main_.ApplyEdit(std::move(edit));
+    RefreshTV();
+    main_.RedrawProjectMap();
 }
 
 void TEditProjectForm::btnDeleteSampleClick() {

@@ -13,6 +13,7 @@ class QTreeWidgetItem;
 
 namespace model {
 class TGPX;
+class TGPXwpt;
 class TGPXtrk;
 class TGPXtrkList;
 class TGPXtrkseg;
@@ -29,6 +30,9 @@ class TEditProjectForm : public QDialog {
     QTreeWidget *tvItems;
     QPushButton *btnAddFiles, *btnSaveProject, *btnDeleteEntry, *btnDeleteArea, *btnDeleteSample,
         *btnClose;
+    // Review of the soundings flagged as spikes.
+    QPushButton *btnFindSpikes, *btnPreviousSpike, *btnNextSpike, *btnKeepSounding, *btnFlagSample,
+        *btnClearFlags, *btnDeleteFlagged;
 
     // What a node stands for.
     using NodeObject = std::variant<std::monostate, model::TGPX *, model::TGPXtrkList *,
@@ -40,6 +44,12 @@ class TEditProjectForm : public QDialog {
     void btnDeleteEntryClick();
     void btnDeleteSampleClick();
     void btnDeleteAreaClick();
+    // Steps through the flagged soundings (+1 next, -1 previous), centring the map on each.
+    void StepSpike(int direction);
+    void btnKeepSoundingClick();  // the spike shown is a real depth: its flag goes
+    void btnFlagSampleClick();    // pick a sounding on the map to flag
+    void btnClearFlagsClick();
+    void btnDeleteFlaggedClick(); // the flagged soundings go for good (undoable)
 
     // Escape closes the dialog as "OK" does.
     void reject() override { Close(); }
@@ -54,6 +64,8 @@ class TEditProjectForm : public QDialog {
     void SelectNodeOfSelection();
     TForm1 &main_;
     std::vector<NodeObject> nodeObjects_; // what each node stands for, by the index it keeps
+    model::TGPXwpt *spike_ = nullptr;     // the flagged sounding shown
+    int spikeIndex_ = -1;
 };
 
 } // namespace app

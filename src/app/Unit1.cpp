@@ -3,7 +3,9 @@
 #include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
 #include "app/GradientPanel.h"
+#include "depth/Despike.h"
 #include "depth/Interpolation.h"
+#include "depth/ProjectLoader.h"
 #include "depth/MovingSquares.h"
 #include "depth/ProjectLoader.h"
 #include "support/Rounding.h"
@@ -203,6 +205,7 @@ void TForm1::ConfigureViews() {
     GPXView.MaskArray = MaskArray.get();
     GPXView.ShoreArray = ShoreArray.get();
     GPXView.DepthColor = depthColor;
+    GPXView.ShowFlags = true;
     GPXImage->Control.Bitmap.fill(QColor::fromRgba(GPXView.Options.BackGroundColor));
     InterpolatedImage->Control.Bitmap.fill(QColor::fromRgba(0xFF000000));
     imgDebug->Control.Bitmap.fill(QColor::fromRgba(0xFF000000));
@@ -496,6 +499,7 @@ void TForm1::ResetProjectState() {
     InCoord.clear();
     InDepth.clear();
     Modified = false;
+    History.Clear();
     if (EditProjectForm)
         EditProjectForm->RefreshTV();
     if (GPXView.MouseMode != mapview::mmMove || modeButton_)
@@ -528,9 +532,74 @@ void TForm1::DiscardChart() {
         Guarded([&] { UpdateInterpolatorSettings(); });
 }
 
+void TForm1::ApplyEdit(model::TEdit edit) {
+    if (edit.Empty())
+        return;
+    const std::string what = edit.Name;
+    History.Push(std::move(edit));
+    ProjectEdited(what);
+}
+
+// After an undo or redo the tree and the selection are built anew: what they pointed at
+// may be gone or back.
+void TForm1::Undo() {
+    if (Interpolating() || !History.CanUndo())
+        return;
+    GPXView.wptSelection = nullptr;
+    GPXdata.Selection.Clear();
+    const std::string what = History.Undo();
+    if (EditProjectForm)
+        EditProjectForm->RefreshTV();
+    ProjectEdited("Undone: " + what);
+    RedrawProjectMap();
+}
+
+void TForm1::Redo() {
+    if (Interpolating() || !History.CanRedo())
+        return;
+    GPXView.wptSelection = nullptr;
+    GPXdata.Selection.Clear();
+    const std::string what = History.Redo();
+    if (EditProjectForm)
+        EditProjectForm->RefreshTV();
+    ProjectEdited("Redone: " + what);
+    RedrawProjectMap();
+}
+
+void TForm1::FindSpikes() {
+    if (!FileLoaded || Interpolating())
+        return;
+    std::vector<model::TGPXwpt *> before;
+    for (const auto &t : GPXdata.trk.Items())
+        for (const auto &s : t->Items())
+            for (const auto &p : s->Items())
+                if (p->Flagged)
+                    before.push_back(p.get());
+    std::sort(before.begin(), before.end());
+    const std::int64_t flagged = depth::FlagSpikes(GPXdata);
+    model::TEdit edit("Find Spikes");
+    for (const auto &t : GPXdata.trk.Items())
+        for (const auto &s : t->Items())
+            for (const auto &p : s->Items())
+                if (p->Flagged && !std::binary_search(before.begin(), before.end(), p.get()))
+                    edit.NoteFlag(*p, false);
+    ApplyEdit(std::move(edit));
+    RedrawProjectMap();
+    SetStatus(0, std::to_string(flagged) + " soundings flagged");
+}
+
+void TForm1::ShowLevelOffsets() {
+    GPXView.TrackDepthOffsets.clear();
+    if (Project.HasLevelOffsets())
+        GPXView.TrackDepthOffsets = depth::TrackOffsetsCm(Project.Surveys, GPXdata.trk.Count());
+}
+
 void TForm1::ProjectEdited(const std::string &what) {
     Modified = true;
     Project.SyncSurveys();
+    MaxDepth = depth::GetMaxUnflaggedDepth(GPXdata); // a statistic like the others
+    GPXView.MaxDepth = MaxDepth;
+    ShowLevelOffsets();
     DiscardChart();
     UpdateStatistics();
     SetStatus(0, what);

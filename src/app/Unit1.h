@@ -11,6 +11,7 @@
 #include "depth/Project.h"
 #include "depth/ShepardInterp.h"
 #include "mapview/GPXDraw.h"
+#include "model/EditHistory.h"
 #include "model/GPX.h"
 
 #include "depth/ContourExport.h"
@@ -75,6 +76,17 @@ class TForm1 : public QMainWindow {
     const mapview::TMaskArray &ChartMask = Project.ChartMask;
     // The project holds changes that "Save Project..." has not written.
     bool Modified = false;
+    // Every edit of the project's tracks, for Ctrl+Z and Ctrl+Y, until a save or "Start over".
+    model::TEditHistory History;
+    void ApplyEdit(model::TEdit edit); // an edit just made joins the history
+    void Undo();
+    void Redo();
+    // "Find Spikes": flags the suspected spikes of every track, as one edit.
+    void FindSpikes();
+    // In the sample-picking mode: the picked sounding is flagged instead of deleted.
+    bool PickToFlag = false;
+    // The map colours soundings by their depth corrected by their survey's offset.
+    void ShowLevelOffsets();
     // The colour model editor holds the one colour model every drawing reads.
     TColorModelEditorForm *ColorModelEditorForm;
     const depth::TColor32Gradient &FGradient() const;

@@ -118,6 +118,7 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
     GPXView.SetHeight(GPXImage->height());
     GPXView.filled = false;
     GPXView.ResetBBox(true, true);
+    ShowLevelOffsets();
     GPXView.Redraw(false);
     UpdateStatistics();
     if (EditProjectForm)
@@ -154,6 +155,8 @@ void TForm1::btnTrkSaveGPXClick() {
         writer.GPXd = &GPXdata;
         writer.ExportGPX(*path);
         Modified = false;
+        History.Clear(); // what is saved can no longer be undone
+        Project.ForgetRemovedTracks();
     });
 }
 
@@ -193,6 +196,7 @@ void TForm1::SetMouseMode(mapview::TMouseMode mode, QPushButton *button, const s
 
 void TForm1::LeaveMouseMode(QPushButton *button) {
     GPXView.MouseMode = mapview::mmMove;
+    PickToFlag = false;
     GPXImage->setCursor(Qt::SizeAllCursor);
     if (button)
         button->setStyleSheet("");
@@ -294,22 +298,24 @@ void TForm1::GPXImageMouseUp(QMouseEvent *e) {
         if (!keep)
             LeaveMouseMode(EditProjectForm ? EditProjectForm->btnDeleteArea : nullptr);
         const std::int64_t before = depth::CountPoints(GPXdata, 0);
-        GPXView.CutterMouseTo(x, y);
+        model::TEdit edit;
+        GPXView.CutterMouseTo(x, y, &edit);
         GPXView.wptSelection = nullptr; // it may have been cut
         GPXdata.Selection.Clear();
         GPXView.Redraw(false);
         if (EditProjectForm)
             EditProjectForm->RefreshTV(); // emptied tracks and segments are gone
         const std::int64_t removed = before - depth::CountPoints(GPXdata, 0);
-        if (removed > 0)
-            ProjectEdited("Deleted " + std::to_string(removed) + " points in the area");
-        else
+        edit.Name = "Deleted " + std::to_string(removed) + " points in the area";
+        if (edit.Empty())
             SetStatus(0, "");
+        ApplyEdit(std::move(edit));
         break;
     }
     case mapview::mmDeleteTrackPoint: {
+        const bool flagging = PickToFlag; // "Flag Sample..." picks like "Delete Sample..."
         if (!keep)
-            LeaveMouseMode(EditProjectForm ? EditProjectForm->btnDeleteSample : nullptr);
+            LeaveMouseMode(modeButton_);
         model::TGPXwptList *list = nullptr;
         if (!GPXdata.Selection.Entries().empty()) {
             const auto &entry = GPXdata.Selection.Entries().front();
@@ -318,20 +324,19 @@ void TForm1::GPXImageMouseUp(QMouseEvent *e) {
             else if (auto *s = std::get_if<model::TGPXtrkseg *>(&entry))
                 list = *s;
         }
-        bool deleted = false;
+        model::TEdit edit(flagging ? "Flagged 1 sounding" : "Deleted 1 sample");
         if (list && GPXView.wptSelection) {
             int index = list->IndexOf(GPXView.wptSelection);
-            if (index >= 0) {
-                list->FreeAndDelete(index);
-                deleted = true;
-            }
+            if (index >= 0 && flagging)
+                edit.SetFlag(*GPXView.wptSelection, true);
+            else if (index >= 0)
+                edit.Remove(*list, index);
             GPXView.wptSelection = nullptr;
         }
         GPXView.Redraw(false);
-        if (deleted)
-            ProjectEdited("Deleted 1 sample");
-        else
+        if (edit.Empty())
             SetStatus(0, "");
+        ApplyEdit(std::move(edit));
         break;
     }
     default:

@@ -94,25 +94,35 @@ void TProject::AddSurvey(const std::string &name, int firstTrack) {
     surveyTracks_.push_back(std::move(tracks));
 }
 
+// A survey's tracks are found by address: deleted ones (kept by the edit history) drop out
+// of its range, and come back with an undo.
 void TProject::SyncSurveys() {
+    for (std::size_t k = 0; k < Surveys.size(); ++k) {
+        int first = -1, count = 0;
+        for (int t = 0; t < GPXdata.trk.Count(); ++t)
+            if (std::find(surveyTracks_[k].begin(), surveyTracks_[k].end(), GPXdata.trk[t]) !=
+                surveyTracks_[k].end()) {
+                if (first < 0)
+                    first = t;
+                ++count;
+            }
+        Surveys[k].FirstTrack = std::max(first, 0); // a file's tracks stay together: deletes keep the order
+        Surveys[k].TrackCount = count;
+        CountSurvey(GPXdata, Surveys[k]);
+    }
+}
+
+void TProject::ForgetRemovedTracks() {
     std::vector<TSurvey> surveys;
     std::vector<std::vector<const model::TGPXtrk *>> tracks;
     for (std::size_t k = 0; k < Surveys.size(); ++k) {
         std::vector<const model::TGPXtrk *> kept;
-        int first = -1;
-        for (int t = 0; t < GPXdata.trk.Count(); ++t)
-            if (std::find(surveyTracks_[k].begin(), surveyTracks_[k].end(), GPXdata.trk[t]) != surveyTracks_[k].end()) {
-                if (first < 0)
-                    first = t;
-                kept.push_back(GPXdata.trk[t]);
-            }
+        for (const model::TGPXtrk *t : surveyTracks_[k])
+            if (GPXdata.trk.IndexOf(t) >= 0)
+                kept.push_back(t);
         if (kept.empty())
             continue;
-        TSurvey s = Surveys[k];
-        s.FirstTrack = first; // a file's tracks stay together: deletes keep the order
-        s.TrackCount = static_cast<int>(kept.size());
-        CountSurvey(GPXdata, s);
-        surveys.push_back(s);
+        surveys.push_back(Surveys[k]);
         tracks.push_back(std::move(kept));
     }
     Surveys = std::move(surveys);

@@ -54,6 +54,9 @@ class TProject {
     // recounted; a survey without tracks is dropped.
     void SyncSurveys();
     bool HasLevelOffsets() const;
+    // After the edit history ends (its removed tracks are released): each survey keeps only
+    // the tracks that are in the project, so no released address is ever taken for one.
+    void ForgetRemovedTracks();
     // The tracks with every survey's offset added to its soundings, for a save of the
     // corrected depths.
     std::unique_ptr<model::TGPX> CorrectedCopy() const;

@@ -237,12 +237,33 @@ void TGPXDraw::Redraw(bool GenerateAll) {
             ShadowMap = BandImage(ComputeBand(*GPXd, Viewport(), ShadowMapTrackWidth), ShadowMapTrackColor);
         // Selected segments in a second pass, so that they lie on top.
         for (bool selectedPass : {false, true})
-            for (const auto &t : GPXd->trk.Items())
-                for (const auto &s : t->Items())
+            for (int t = 0; t < GPXd->trk.Count(); ++t) {
+                depthOffset_ = static_cast<std::size_t>(t) < TrackDepthOffsets.size()
+                                   ? TrackDepthOffsets[static_cast<std::size_t>(t)]
+                                   : 0.0;
+                for (const auto &s : GPXd->trk[t]->Items())
                     if (s->Enabled() && GPXd->Selection.IsInSelection(s.get()) == selectedPass)
                         DrawPointList(*s, selectedPass, GenerateAll);
+            }
+        depthOffset_ = 0;
+        if (ShowFlags)
+            DrawFlags();
     }
     Image->Repaint();
+}
+
+void TGPXDraw::DrawFlags() {
+    if (!BBox.Complete)
+        return;
+    auto plot = [&](std::int64_t px, std::int64_t py) { SetPixelClipped(Image->Bitmap, px, py, 0xFFFF0000); };
+    for (const auto &t : GPXd->trk.Items())
+        for (const auto &s : t->Items())
+            for (const auto &p : s->Items())
+                if (p->Flagged && IsOnScreen(*p)) {
+                    const std::int64_t x = Point4D2ToX(*p), y = Point4D2ToY(*p);
+                    LineWithoutEnd(x - 3, y - 3, x + 4, y + 4, plot);
+                    LineWithoutEnd(x + 3, y - 3, x - 4, y + 4, plot);
+                }
 }
 
 bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, bool Selected, bool GenerateAll) {
@@ -274,7 +295,9 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom
         const QPointF a = b;
         b = pixel(*cur);
         if (prev->HBdepth > 0) {
-            float offset = MaxDepth > 0 ? static_cast<float>(prev->HBdepth / MaxDepth) : 1.0f;
+            // Without a level offset the depth is coloured as recorded, to the bit.
+            const double depth = depthOffset_ == 0 ? prev->HBdepth : prev->HBdepth + depthOffset_;
+            float offset = MaxDepth > 0 ? static_cast<float>(depth / MaxDepth) : 1.0f;
             TColor32 color = DepthColor ? DepthColor(offset) : DepthColorDeep;
             stroke(image, QPolygonF({a, b}), color, Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
         } else {
@@ -318,39 +341,46 @@ void TGPXDraw::SelectForCutSelected(const model::TPoint4D2 &Where) {
         wptSelection = p;
 }
 
-void TGPXDraw::CutterTo(const TRect &CutterRect) {
+void TGPXDraw::CutterTo(const TRect &CutterRect, model::TEdit *edit) {
     if (!GPXd)
         return;
     Frame f{};
     if (!RectToFrame(CutterRect, f))
         return;
     auto inside = [&](const model::TGPXwpt &p) { return p.IsInBox(f.E, f.O, f.S, f.N); };
+    auto remove = [&](auto &list, int index) {
+        if (edit)
+            edit->Remove(list, index);
+        else
+            list.FreeAndDelete(index);
+    };
     auto cutList = [&](model::TGPXwptList &list) {
         for (int i = list.Count() - 1; i >= 0; --i)
             if (inside(*list.Get(i)))
-                list.FreeAndDelete(i);
+                remove(list, i);
     };
     cutList(GPXd->wpt);
     for (int r = GPXd->rte.Count() - 1; r >= 0; --r) {
         cutList(*GPXd->rte[r]);
         if (GPXd->rte[r]->Empty())
-            GPXd->rte.FreeAndDelete(r);
+            remove(GPXd->rte, r);
     }
     for (int t = GPXd->trk.Count() - 1; t >= 0; --t) {
         model::TGPXtrk &track = *GPXd->trk[t];
         for (int s = track.Count() - 1; s >= 0; --s) {
             cutList(*track[s]);
             if (track[s]->Empty())
-                track.FreeAndDelete(s);
+                remove(track, s);
         }
         if (track.Empty())
-            GPXd->trk.FreeAndDelete(t);
+            remove(GPXd->trk, t);
     }
 }
 
-void TGPXDraw::CutterMouseTo(std::int32_t X, std::int32_t Y) {
+void TGPXDraw::CutterMouseTo(std::int32_t X, std::int32_t Y, model::TEdit *edit) {
     CutterTo({std::min(X, MouseX), std::int64_t{fHeight} - std::min(Y, MouseY),
-              std::max(X, MouseX), std::int64_t{fHeight} - std::max(Y, MouseY)});
+              std::max(X, MouseX), std::int64_t{fHeight} - std::max(Y, MouseY)},
+             edit);
 }
 
 // ---------------------------------------------------------------- shorelines

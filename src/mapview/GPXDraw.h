@@ -6,6 +6,7 @@
 #include "mapview/ImageControl.h"
 #include "mapview/MaskArray.h"
 #include "mapview/Viewport.h"
+#include "model/EditHistory.h"
 #include "model/GPX.h"
 
 #include <QImage>
@@ -86,6 +87,11 @@ class TGPXDraw {
     std::int32_t MaxDepth = 1500;
     // The depth colour model: colour at relative depth (0 surface, 1 MaxDepth).
     std::function<TColor32(float)> DepthColor;
+    // Per track index, centimetres added to its depths before they are coloured (the level
+    // offset of the survey it belongs to); empty: none.
+    std::vector<double> TrackDepthOffsets;
+    // Soundings flagged as spikes get a red cross above the tracks.
+    bool ShowFlags = false;
 
     std::int32_t Width() const { return fWidth; }
     std::int32_t Height() const { return fHeight; }
@@ -130,8 +136,9 @@ class TGPXDraw {
 
     // Picking and cutting
     void SelectForCutSelected(const model::TPoint4D2 &Where);
-    void CutterTo(const TRect &CutterRect);
-    void CutterMouseTo(std::int32_t X, std::int32_t Y);
+    // With `edit`, every point, route, segment and track taken out is kept there for undo.
+    void CutterTo(const TRect &CutterRect, model::TEdit *edit = nullptr);
+    void CutterMouseTo(std::int32_t X, std::int32_t Y, model::TEdit *edit = nullptr);
 
     // Shorelines and masks
     void GenerateAllShorelinePolygons();
@@ -146,6 +153,8 @@ class TGPXDraw {
     std::int32_t fWidth = 0;
     std::int32_t fHeight = 0;
     std::int32_t nPolygon = -1;
+    double depthOffset_ = 0; // of the track being drawn
+    void DrawFlags();
 };
 
 } // namespace mapview
