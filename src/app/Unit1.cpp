@@ -3,11 +3,13 @@
 #include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
 #include "app/GradientPanel.h"
+#include "app/SurveysDialog.h"
 #include "depth/Despike.h"
 #include "depth/Interpolation.h"
 #include "depth/ProjectLoader.h"
 #include "depth/MovingSquares.h"
 #include "depth/ProjectLoader.h"
+#include "support/NumText.h"
 #include "support/Rounding.h"
 
 #include <QApplication>
@@ -235,7 +237,10 @@ void TForm1::BuildProjectPage() {
                         "positive or negative value in cm.");
     btnTrkSaveGPX = Button("btnTrkSaveGPX", "Save Project...", kSaveProjectHint);
     btnTrkSaveGPX->setEnabled(false);
-    Box(panel, {btnAddFiles, BitBtn1, Wrapping(cbAddDepth), Wrapping(cbAddOffset), btnTrkSaveGPX});
+    btnSurveys = Button("btnSurveys", "Surveys...",
+                        "The files of soundings with their days and water levels: estimate and apply level offsets.");
+    btnSurveys->setEnabled(false);
+    Box(panel, {btnAddFiles, BitBtn1, Wrapping(cbAddDepth), Wrapping(cbAddOffset), btnSurveys, btnTrkSaveGPX});
     btnTrkFit = Button("btnTrkFit", "Fit to Screen", "Fit all tracks to the viewport.");
     btnTrkZoom = Button("btnTrkZoom", "Zoom Area", "Select a screen area to magnify.");
     btnTrkZoomIn = Button("btnTrkZoomIn", "Zoom In");
@@ -262,6 +267,8 @@ void TForm1::BuildProjectPage() {
             EditProjectForm->show();
     });
     connect(btnTrkSaveGPX, &QPushButton::clicked, this, [this] { btnTrkSaveGPXClick(); });
+    connect(btnSurveys, &QPushButton::clicked, this, [this] { Guarded([&] { btnSurveysClick(); }); });
+    ShowSurveys = [](TSurveysForm &form) { return form.exec() == QDialog::Accepted; };
     connect(btnTrkFit, &QPushButton::clicked, this, [this] { btnTrkFitClick(); });
     connect(btnTrkZoom, &QPushButton::clicked, this, [this] { btnTrkZoomClick(); });
     connect(btnTrkZoomIn, &QPushButton::clicked, this, [this] { btnTrkZoomInClick(); });
@@ -514,7 +521,7 @@ void TForm1::ResetProjectState() {
     IsoImage->Control.Bitmap.fill(QColor::fromRgba(IsoView.Options.BackGroundColor));
     IsoImage->update();
     for (QPushButton *b : {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom, btnTrkSaveGPX,
-                           btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut})
+                           btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnSurveys})
         b->setEnabled(false);
     PageControl->setCurrentWidget(TabProject);
     ShowPage(TabProject, true);
@@ -592,6 +599,30 @@ void TForm1::ShowLevelOffsets() {
     GPXView.TrackDepthOffsets.clear();
     if (Project.HasLevelOffsets())
         GPXView.TrackDepthOffsets = depth::TrackOffsetsCm(Project.Surveys, GPXdata.trk.Count());
+}
+
+void TForm1::btnSurveysClick() {
+    if (!FileLoaded || Interpolating())
+        return;
+    TSurveysForm form(GPXdata, Project.Surveys, *Dialogs, [this](const std::string &l) { Log(l); }, this);
+    if (!ShowSurveys(form))
+        return;
+    bool changed = false;
+    for (std::size_t k = 0; k < Project.Surveys.size(); ++k)
+        if (Project.Surveys[k].OffsetCm != form.Surveys()[k].OffsetCm) {
+            Project.Surveys[k].OffsetCm = form.Surveys()[k].OffsetCm;
+            changed = true;
+        }
+    if (!changed)
+        return;
+    Modified = true;
+    ShowLevelOffsets();
+    DiscardChart(); // the chart was made with the old offsets
+    RedrawProjectMap();
+    std::string text = "Level offsets:";
+    for (const depth::TSurvey &s : Project.Surveys)
+        text += " " + s.Name + " " + support::FloatToStrF(s.OffsetCm, 15, 1) + " cm;";
+    SetStatus(0, text);
 }
 
 void TForm1::ProjectEdited(const std::string &what) {

@@ -43,6 +43,7 @@ namespace app {
 
 class TColorModelEditorForm;
 class TEditProjectForm;
+class TSurveysForm;
 
 class TForm1 : public QMainWindow {
   public:
@@ -94,6 +95,7 @@ class TForm1 : public QMainWindow {
     // Pages and controls, named as the user interface names them
     QTabWidget *PageControl;
     QWidget *TabProject, *TabInterpolator, *TabHTBuilder, *TabDebug, *TabAbout;
+    QPushButton *btnSurveys; // "Surveys...": the level offsets of the survey days
     QPushButton *btnAddFiles, *BitBtn1, *btnTrkSaveGPX, *btnTrkFit, *btnTrkZoom, *btnTrkZoomIn,
         *btnTrkZoomOut, *btnActionHTFile, *btnActionInterpolate, *btnStartOver;
     QCheckBox *cbAddDepth, *cbAddOffset;
@@ -145,6 +147,9 @@ class TForm1 : public QMainWindow {
     void AddFiles(const std::vector<std::string> &files); // "Add Files..." after the dialog
     void btnTrkSaveGPXClick();
     void btnStartOverClick();
+    // "Surveys...": shows the surveys; Show replaces the modal dialog in tests.
+    void btnSurveysClick();
+    std::function<bool(TSurveysForm &)> ShowSurveys;
     void btnTrkFitClick();
     void btnTrkZoomClick();
     void btnTrkZoomInClick();

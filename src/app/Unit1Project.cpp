@@ -123,7 +123,7 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
     UpdateStatistics();
     if (EditProjectForm)
         EditProjectForm->RefreshTV();
-    for (QPushButton *b : {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnTrkSaveGPX})
+    for (QPushButton *b : {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnTrkSaveGPX, btnSurveys})
         b->setEnabled(true);
     FreezeSize();
 }
@@ -151,8 +151,13 @@ void TForm1::btnTrkSaveGPXClick() {
             } catch (const support::FileError &) {
             }
         }
+        // The recorded depths stay in the project unless the user asks for the corrected ones.
+        std::unique_ptr<model::TGPX> corrected;
+        if (Project.HasLevelOffsets() &&
+            Dialogs->AskYesNo("Write the depths corrected by the surveys' level offsets? (No writes the depths as recorded.)"))
+            corrected = Project.CorrectedCopy();
         formats::TGPXFile writer;
-        writer.GPXd = &GPXdata;
+        writer.GPXd = corrected ? corrected.get() : &GPXdata;
         writer.ExportGPX(*path);
         Modified = false;
         History.Clear(); // what is saved can no longer be undone
