@@ -1,5 +1,6 @@
 // A shapefile and its table, split from one input (see fuzzutil::SplitTwo), read and then
-// taken through what "Import Coordinates", "Import Database" and "Add Files..." do next.
+// taken through what "Import Coordinates", "Import Database" and "Add Files..." do next,
+// and once more with the depths taken from Z.
 #include "FuzzUtil.h"
 
 #include "formats/ShapefileImport.h"
@@ -33,5 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     model::TGPX doc;
     shp.MakeGPX(&doc);
     fuzzutil::SettleLikeTheLoader(doc);
+
+    // Depth from Z, as an elevation in metres.
+    shp.DepthFromZScale = -100;
+    model::TGPX fromZ;
+    shp.MakeGPX(&fromZ);
+    for (const auto &t : fromZ.trk.Items())
+        for (const auto &s : t->Items())
+            for (const auto &p : s->Items())
+                if (!(p->HBdepth >= 0))
+                    fuzzutil::Fail("a depth from Z below 0: " + std::to_string(p->HBdepth));
+    fuzzutil::SettleLikeTheLoader(fromZ);
     return 0;
 }

@@ -114,6 +114,18 @@ put("fuzz_kml", "multi.kml", "<kml:kml><Document><Placemark><MultiGeometry><Line
     "<Placemark><name>n</name><Point><coordinates>1e3,-2.5e1,7</coordinates></Point>"
     "<LineString><coordinates>0,0 1,1</coordinates></LineString></Placemark></Document></kml:kml>")
 put("fuzz_kml", "broken.kml", "<kml><Document><Placemark><LineString><coordinates>1,2 3,4")
+put("fuzz_kml", "polygon.kml", """<?xml version="1.0" encoding="utf-8" ?>
+<kml xmlns="http://www.opengis.net/kml/2.2"><Document id="root_doc"><Folder><name>lake</name>
+  <Placemark><name>Lake</name><Polygon><outerBoundaryIs><LinearRing><coordinates>8,47 8.1,47.0 8.1,47.1 8.0,47.1 8,47</coordinates></LinearRing></outerBoundaryIs><innerBoundaryIs><LinearRing><coordinates>8.02,47.02 8.03,47.02 8.03,47.03</coordinates></LinearRing></innerBoundaryIs></Polygon></Placemark>
+  <Placemark><name>Two</name><MultiGeometry><Point><coordinates>9,47</coordinates></Point><MultiGeometry><Polygon><outerBoundaryIs><LinearRing><coordinates>9,47 9.1,47.0 9.1,47.1 9,47</coordinates></LinearRing></outerBoundaryIs></Polygon></MultiGeometry><LinearRing><coordinates>1,1</coordinates></LinearRing></MultiGeometry></Placemark>
+</Folder></Document></kml>""")
+put("fuzz_kml", "gxtrack.kml", """<kml xmlns:gx="http://www.google.com/kml/ext/2.2"><Document><name>Trip</name>
+  <Placemark><gx:Track><when>2014-05-25T18:30:59Z</when><when>2014-02-30T00:00:00Z</when><when>x</when>
+    <gx:coord>8.5 47.25 402.5</gx:coord><gx:coord/><gx:coord>8.6\t47.3</gx:coord><gx:coord>1e999 2</gx:coord></gx:Track></Placemark>
+  <Placemark><gx:MultiTrack><gx:Track><gx:coord>4 5</gx:coord><gx:coord>6 7 8 9</gx:coord></gx:Track>
+    <gx:Track><coord>1 2</coord></gx:Track></gx:MultiTrack></Placemark>
+  <Placemark><Track><when>2010-05-28T02:02:09Z</when><coord>-122.2 37.3 156</coord></Track></Placemark>
+</Document></kml>""")
 
 # ---------------------------------------------------------------- XML
 
@@ -245,6 +257,53 @@ put("fuzz_shapefile", "short-table", pair(lines, dbf([(b"A", b"C", 4, 0)], [[b"x
 put("fuzz_shapefile", "no-fields", pair(shp(3, []), b"\x03\x72\x06\x01" + struct.pack("<IHH", 5, 33, 1)
                                         + bytes(20) + b"\r    "))
 put("fuzz_shapefile", "multipatch", pair(shp(31, [struct.pack("<i", 31) + bytes(40)]), b""))
+
+
+def multipoint(shape_type, points, z=None, m=False):
+    c = struct.pack("<i4di", shape_type, 7.0, 46.0, 8.0, 47.0, len(points))
+    c += b"".join(struct.pack("<dd", x, y) for x, y in points)
+    if z is not None:
+        c += struct.pack("<2d", min(z), max(z)) + b"".join(struct.pack("<d", v) for v in z)
+    if m:
+        c += struct.pack("<2d", 0, 1) + b"".join(struct.pack("<d", i) for i in range(len(points)))
+    return c
+
+
+def poly_z(shape_type, parts, points, z, m=False):
+    c = poly(shape_type, parts, points)
+    c += struct.pack("<2d", min(z), max(z)) + b"".join(struct.pack("<d", v) for v in z)
+    if m:
+        c += struct.pack("<2d", 0, 1) + b"".join(struct.pack("<d", i) for i in range(len(points)))
+    return c
+
+
+two_rows = dbf([(b"DEPTH", b"N", 6, 1)], [[b"4.5"], [b"12.0"]])
+put("fuzz_shapefile", "pointz", pair(shp(11, [struct.pack("<i4d", 11, 7.5, 46.5, -2.5, 0),
+                                              struct.pack("<i3d", 11, 7.6, 46.6, 1.0)]), two_rows))
+put("fuzz_shapefile", "pointm", pair(shp(21, [struct.pack("<i3d", 21, 7.5, 46.5, 9),
+                                              struct.pack("<i", 0)]), two_rows))
+put("fuzz_shapefile", "multipoint", pair(shp(8, [multipoint(8, [(7.1, 46.1), (7.2, 46.2)]),
+                                                 multipoint(8, [])]), two_rows))
+put("fuzz_shapefile", "multipointz", pair(shp(18, [multipoint(18, [(7.1, 46.1), (7.2, 46.2)], [-1, -2], True),
+                                                   multipoint(18, [(7.3, 46.3)], [float("nan")])]),
+                                          two_rows))
+put("fuzz_shapefile", "multipointm", pair(shp(28, [multipoint(28, [(7.1, 46.1)], None, True)]), two_rows))
+put("fuzz_shapefile", "polylinez", pair(shp(13, [poly_z(13, [0, 2], [(7.1, 46.1), (7.2, 46.2), (7.3, 46.3), (7.4, 46.4)],
+                                                        [-1, -2, -3, 4], True),
+                                                 poly_z(13, [0], [(7.5, 46.5), (7.6, 46.6)], [1e300, -5])]),
+                                        two_rows))
+put("fuzz_shapefile", "polygonz", pair(shp(15, [poly_z(15, [0], [(0, 0), (1, 0), (1, 1), (0, 0)], [5, 5, 5, 5])]),
+                                       dbf([(b"D", b"N", 3, 0)], [[b"7"]])))
+
+# ---------------------------------------------------------------- CSV and XYZ soundings
+
+put("fuzz_csv", "header.csv", "lat,lon,depth\n47.1,8.1,3.5\n47.2,8.2,4\n# note\n95,8,3\n47.3,8.3,20000\n")
+put("fuzz_csv", "semicolons.csv", "\ufeffLatitude;Longitude;Depth_cm\r\n47,1;8,1;350\r\n47.2;8.2;4,5\r\n")
+put("fuzz_csv", "tabs.txt", "x\ty\tdepth_ft\n8.1\t47.1\t10\n8.2\t47.2\t-1\n")
+put("fuzz_csv", "lake.xyz", "8.1 47.1 -3.5\n  8.2   47.2  -4.25 \r8.3 47.3 -1e1\n")
+put("fuzz_csv", "quoted.csv", 'id,name,depth_m,Lng,LAT\n1,"Smith, J",2.5,8.1,47.1\n2,"a ""b"", c",+3,8.2,47.2\n')
+put("fuzz_csv", "projected.csv", "x,y,z\n512345.5,5212345.5,3\n")
+put("fuzz_csv", "no-depth.csv", "lat,lon,name\n47,8,x\n")
 
 # ---------------------------------------------------------------- sonar logs (.sl2, .sl3)
 

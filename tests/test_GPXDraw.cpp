@@ -136,6 +136,7 @@ TEST(GPXDrawRender, PiecesTakeTheirLookFromTheFirstPoint) {
     v.doc.rte.Add(std::move(frame));
     AddSegment(v.doc, {{50.1, 10.0, 0}, {50.1, 10.2, 0}});
     AddSegment(v.doc, {{49.9, 10.1, 600}}); // one point: nothing to draw
+    AddSegment(v.doc, {{50.15, 10.25, 300}});
     v.view.ResetBBox(true, true);
     v.view.Redraw(true);
     const int yRow = v.view.LaToY(50.0);
@@ -147,6 +148,11 @@ TEST(GPXDrawRender, PiecesTakeTheirLookFromTheFirstPoint) {
     EXPECT_NE(v.view.ShadowMap.pixel(xRight, yRow), 0xFFFFFFFFu);  // band along soundings
     EXPECT_NE(v.view.ShadowMap.pixel(xRight, yRow - 4), 0xFFFFFFFFu);
     EXPECT_EQ(v.view.ShadowMap.pixel(xRight, yRow - 8), 0xFFFFFFFFu);
+    // A lone sounding is not drawn, but the band holds a disc of its width around it.
+    const int xLone = v.view.LoToX(10.25), yLone = v.view.LaToY(50.15);
+    EXPECT_EQ(v.image.Bitmap.pixel(xLone, yLone), 0xFF000000u);
+    EXPECT_NE(v.view.ShadowMap.pixel(xLone + 3, yLone - 3), 0xFFFFFFFFu);
+    EXPECT_EQ(v.view.ShadowMap.pixel(xLone + 4, yLone - 4), 0xFFFFFFFFu);
 
     // Disabled segments are not drawn; a selected one is drawn wider on top.
     v.doc.trk.First()->Get(0)->SetEnabled(false);

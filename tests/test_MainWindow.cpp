@@ -120,7 +120,7 @@ TEST_F(Window, LoadingAsksForDepthAndOffsetPerSegment) {
 TEST_F(Window, FailuresAreNamedAndWhatLoadedIsShown) {
     std::string good = dir.File("good.gpx", LakeGpx());
     std::string missing = (dir.path / "missing.gpx").string();
-    std::string text = dir.File("notes.txt", "x");
+    std::string text = dir.File("notes.doc", "x");
     // A missing file first and a good one last: loaded, and the missing one is named.
     form.AddFiles({missing, good});
     EXPECT_TRUE(form.FileLoaded);

@@ -104,7 +104,7 @@ TEST(ProjectLoader, FailuresAddNothing) {
     Project p;
     EXPECT_EQ(p.loader.LoadFile((dir.path / "missing.gpx").string()), -1);
     EXPECT_EQ(p.loader.LoadFile((dir.path / "missing.shp").string()), -1);
-    EXPECT_THROW(p.loader.LoadFile(dir.File("notes.TXT", "x")), depth::UnsupportedExtension);
+    EXPECT_THROW(p.loader.LoadFile(dir.File("notes.DOC", "x")), depth::UnsupportedExtension);
     // A file that is not GPX is an error the user sees, not a silent success.
     EXPECT_THROW(p.loader.LoadFile(dir.File("broken.GPX", "<gpx><trk>")), std::runtime_error);
     std::string gpx = dir.File("s.gpx", "<gpx><trk><trkseg>" + Point(47, 8, 0) + Point(47, 9, 0) +

@@ -63,8 +63,8 @@ class ShpBuilder {
     ShpBuilder &Record(std::int32_t number, const std::string &content,
                        std::optional<std::int32_t> words = std::nullopt) {
         PutBE32(records_, static_cast<std::uint32_t>(number));
-        PutBE32(records_, static_cast<std::uint32_t>(words.value_or(
-                              static_cast<std::int32_t>(content.size() / 2))));
+        PutBE32(records_, static_cast<std::uint32_t>(
+                              words.value_or(static_cast<std::int32_t>(content.size() / 2))));
         records_ += content;
         return *this;
     }
@@ -86,8 +86,7 @@ class ShpBuilder {
         for (double d : {0.0, 1.0, 2.0, 3.0})
             PutF64(c, d);
         PutLE32(c, static_cast<std::uint32_t>(numParts.value_or(static_cast<int>(parts.size()))));
-        PutLE32(c,
-                static_cast<std::uint32_t>(numPoints.value_or(static_cast<int>(points.size()))));
+        PutLE32(c, static_cast<std::uint32_t>(numPoints.value_or(static_cast<int>(points.size()))));
         for (std::int32_t p : parts)
             PutLE32(c, static_cast<std::uint32_t>(p));
         for (const XY &p : points) {
@@ -274,15 +273,17 @@ TEST(ShapefileSHP, NullEmptyAndLongRecordsDoNotThrowLaterRecordsOutOfStep) {
     EXPECT_EQ(p.shp.Punkte[1].ID, 9);
     EXPECT_EQ(p.shp.Punkte[1].X, 30);
     EXPECT_EQ(p.shp.Punkte[1].Y, 40);
-    EXPECT_TRUE(Logged(p, "Loaded 0  Polylines"));
+    EXPECT_TRUE(Logged(p, "Loaded 2  Points"));
+    ASSERT_EQ(p.shp.PolyLinien.size(), 3u); // the Null point keeps its row too
+    EXPECT_TRUE(p.shp.PolyLinien[1].Null);
     model::TGPX gpx;
-    p.shp.MakeGPX(&gpx); // points are not turned into tracks
+    p.shp.MakeGPX(&gpx);
     ASSERT_EQ(gpx.trk.Count(), 1);
-    EXPECT_EQ(gpx.trk[0]->Count(), 0);
+    EXPECT_EQ(gpx.trk[0]->Count(), 2);
 }
 
 TEST(ShapefileSHP, UnsupportedShapeTypeWarnsOncePerRecord) {
-    ShpBuilder b(13);
+    ShpBuilder b(31); // MultiPatch
     b.Record(1, std::string(120, '\x01')).Record(2, std::string(88, '\x02'));
     Loaded l;
     l.shp.ReadSHP(b.Build());
@@ -344,15 +345,13 @@ std::vector<CorruptCase> CorruptCases() {
     add("EndsInsideContent", record(2, second).substr(0, 8 + 60),
         "Error while reading element at 2", 2, (100 + 112 + 8 + 112) / 2);
     add("FileLenBeyondEnd", "", "Error while reading element at 1", 1, 1000);
-    add("EndsInsideRecordHeader", std::string("\0\0\0\x02\0", 5), "Error while reading element at 1", 1, 200);
+    add("EndsInsideRecordHeader", std::string("\0\0\0\x02\0", 5),
+        "Error while reading element at 1", 1, 200);
     add("NegativeContentLength", record(2, second, -8), "Error while reading element at 2", 2);
-    add("HugeContentLength", record(2, second, 0x7FFFFFFF), "Error while reading element at 2",
-        2);
-    add("HugePointCount",
-        record(2, ShpBuilder::PolyContent(3, {0}, two, 1, 0x7FFFFFFF)),
+    add("HugeContentLength", record(2, second, 0x7FFFFFFF), "Error while reading element at 2", 2);
+    add("HugePointCount", record(2, ShpBuilder::PolyContent(3, {0}, two, 1, 0x7FFFFFFF)),
         "Error while reading element at 2", 2);
-    add("HugePartCount",
-        record(2, ShpBuilder::PolyContent(3, {0}, two, 0x40000000, 2)),
+    add("HugePartCount", record(2, ShpBuilder::PolyContent(3, {0}, two, 0x40000000, 2)),
         "Error while reading element at 2", 2);
     add("NoParts", record(2, ShpBuilder::PolyContent(3, {}, two)),
         "Error while reading element at 2", 2);
@@ -403,6 +402,232 @@ TEST(ShapefileSHP, MissingFileRaisesTheFileError) {
     EXPECT_THROW(l.shp.LoadDBF(dir.Path("no-such-file.dbf")), support::FileError);
 }
 
+// ---- points and shapes with Z or measures ----
+
+namespace {
+
+// The content of a record of any point or poly type: the 2-D shape, then for the Z types
+// the Z range and values, then, when `measures`, an M range and values (always after Z).
+std::string ShapeContent(std::int32_t type, const std::vector<std::int32_t> &parts,
+                         const std::vector<XY> &points, const std::vector<double> &z,
+                         bool measures) {
+    std::string c;
+    const bool single = type == 1 || type == 11 || type == 21;
+    const bool multi = type == 8 || type == 18 || type == 28;
+    if (single) {
+        c = ShpBuilder::PointContent(type, points[0].x, points[0].y);
+    } else {
+        c = ShpBuilder::PolyContent(type, parts, points);
+        if (multi) // no part count and no part indexes
+            c = c.substr(0, 36) + c.substr(40, 4) + c.substr(44 + 4 * parts.size());
+    }
+    if (!z.empty()) {
+        if (!single)
+            for (double d : {-1.0, 1.0})
+                PutF64(c, d);
+        for (double d : z)
+            PutF64(c, d);
+    }
+    if (measures) {
+        if (!single)
+            for (double d : {0.0, 9.0})
+                PutF64(c, d);
+        for (std::size_t i = 0; i < points.size(); ++i)
+            PutF64(c, 1e6 + static_cast<double>(i));
+    }
+    return c;
+}
+
+std::vector<std::int32_t> DepthsOf(const model::TGPXtrk &t) {
+    std::vector<std::int32_t> out;
+    for (const auto &s : t.Items())
+        for (const auto &p : s->Items())
+            out.push_back(static_cast<std::int32_t>(p->HBdepth));
+    return out;
+}
+
+std::vector<int> SegmentSizes(const model::TGPXtrk &t) {
+    std::vector<int> out;
+    for (const auto &s : t.Items())
+        out.push_back(s->Count());
+    return out;
+}
+
+} // namespace
+
+// Every point type: three records (a point or multi-point of two, a Null, another), each
+// point a sounding of its own with its record's depth from the table, or with the Z
+// option its own Z. Measures, optional after Z, are passed over.
+TEST(ShapefileSHP, PointFilesGiveASoundingPerPoint) {
+    struct Case {
+        std::int32_t type;
+        bool multi, z, measures;
+    };
+    const Case cases[] = {{1, false, false, false}, {11, false, true, true},
+                          {11, false, true, false}, {21, false, false, true},
+                          {8, true, false, false},  {18, true, true, true},
+                          {18, true, true, false},  {28, true, false, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << "type " << c.type << (c.measures ? " with M" : ""));
+        const std::vector<XY> first =
+            c.multi ? std::vector<XY>{{8.1, 47.1}, {8.2, 47.2}} : std::vector<XY>{{8.1, 47.1}};
+        const std::vector<double> firstZ =
+            c.multi ? std::vector<double>{-2.5, -3.25} : std::vector<double>{-2.5};
+        ShpBuilder b(c.type);
+        b.Record(1,
+                 ShapeContent(c.type, {}, first, c.z ? firstZ : std::vector<double>{}, c.measures))
+            .Record(2, ShpBuilder::NullContent())
+            .Record(3, ShapeContent(c.type, {}, {{8.3, 47.3}},
+                                    c.z ? std::vector<double>{1.0} : std::vector<double>{},
+                                    c.measures));
+        TempDir dir;
+        Loaded l;
+        l.shp.LoadSHP(dir.File("buoys.shp", b.Build()));
+        l.shp.ReadDBF(BuildDbf({{"DEPTH", 'N', 6, 1}}, {"    4.5", "    9.0", "   12.0"}));
+        EXPECT_TRUE(l.shp.Messages.empty());
+        EXPECT_TRUE(l.shp.IsPointFile());
+        EXPECT_EQ(l.shp.HasZ(), c.z);
+        const std::size_t n = first.size() + 1;
+        EXPECT_TRUE(Logged(l, "Loaded " + std::to_string(n) + "  Points"));
+        TMessages shown;
+        ASSERT_TRUE(formats::JoinDBFOK(l.shp, 0, "100", shown));
+
+        model::TGPX table;
+        l.shp.MakeGPX(&table);
+        ASSERT_EQ(table.trk.Count(), 1);
+        EXPECT_EQ(table.trk[0]->name, "buoys.shp");
+        EXPECT_EQ(SegmentSizes(*table.trk[0]), std::vector<int>(n, 1));
+        std::vector<std::int32_t> fromTable(first.size(), 450);
+        fromTable.push_back(1200);
+        EXPECT_EQ(DepthsOf(*table.trk[0]), fromTable);
+        EXPECT_EQ(table.trk[0]->Get(static_cast<int>(n) - 1)->First()->Longitude, 8.3);
+        EXPECT_EQ(table.trk[0]->Get(static_cast<int>(n) - 1)->First()->Latitude, 47.3);
+
+        // Z as an elevation in metres: -100. The point above the water gets depth 0.
+        l.shp.DepthFromZScale = -100;
+        model::TGPX fromZ;
+        l.shp.MakeGPX(&fromZ);
+        if (!c.z) {
+            EXPECT_EQ(DepthsOf(*fromZ.trk[0]), fromTable); // nothing to take it from
+            continue;
+        }
+        std::vector<std::int32_t> expected = {250};
+        if (c.multi)
+            expected.push_back(325);
+        expected.push_back(0);
+        EXPECT_EQ(DepthsOf(*fromZ.trk[0]), expected);
+        EXPECT_TRUE(Logged(l, "1 points above the water (Z x -100 below 0) get depth 0"));
+    }
+}
+
+// PolyLineZ and PolygonZ read as their 2-D shapes, with a Z per point; PolyLineM and
+// PolygonM likewise without one.
+TEST(ShapefileSHP, ShapesWithZOrMeasuresReadAsTheir2DShapes) {
+    for (std::int32_t type : {13, 15, 23, 25}) {
+        SCOPED_TRACE(type);
+        const bool z = type < 20;
+        ShpBuilder b(type);
+        b.Record(1, ShapeContent(type, {0, 2}, {{1, 1}, {2, 2}, {3, 3}, {4, 4}},
+                                 z ? std::vector<double>{0.5, 1.5, 2.25, 3} : std::vector<double>{},
+                                 type == 13 || type == 23))
+            .Record(2, ShapeContent(type, {0}, {{5, 5}, {6, 6}},
+                                    z ? std::vector<double>{4, 5} : std::vector<double>{}, false));
+        Loaded l;
+        l.shp.ReadSHP(b.Build());
+        EXPECT_TRUE(l.shp.Messages.empty());
+        EXPECT_TRUE(Logged(l, "Loaded 2  Polylines"));
+        EXPECT_FALSE(l.shp.IsPointFile());
+        ASSERT_EQ(l.shp.PolyLinien.size(), 2u);
+        EXPECT_EQ(Xs(l.shp.PolyLinien[0]), (std::vector<double>{1, 2, 3, 4}));
+        EXPECT_EQ(l.shp.PolyLinien[0].Parts, (std::vector<std::int32_t>{0, 2}));
+        const std::vector<double> expectedZ =
+            z ? std::vector<double>{0.5, 1.5, 2.25, 3} : std::vector<double>{};
+        EXPECT_EQ(l.shp.PolyLinien[0].Z, expectedZ);
+
+        l.shp.PolyLinien[1].Depth = 700; // as the table would set it
+        l.shp.DepthFromZScale = 100;     // Z is a depth in metres
+        model::TGPX gpx;
+        l.shp.MakeGPX(&gpx);
+        EXPECT_EQ(SegmentSizes(*gpx.trk[0]), (std::vector<int>{4, 2}));
+        const std::vector<std::int32_t> expectedDepths =
+            z ? std::vector<std::int32_t>{50, 150, 225, 300, 400, 500}
+              : std::vector<std::int32_t>{0, 0, 0, 0, 700, 700};
+        EXPECT_EQ(DepthsOf(*gpx.trk[0]), expectedDepths);
+    }
+
+    // The Z values are part of the record: without them it is cut short.
+    std::string noZ = ShapeContent(13, {0}, {{1, 1}, {2, 2}}, {}, false);
+    ShpBuilder cut(13);
+    cut.Record(1, ShapeContent(13, {0}, {{1, 1}, {2, 2}}, {1, 2}, false)).Record(2, noZ);
+    Loaded l;
+    l.shp.ReadSHP(cut.Build());
+    EXPECT_EQ(Texts(l.shp.Messages), std::vector<std::string>{"Error while reading element at 2"});
+    EXPECT_EQ(l.shp.PolyLinien[0].Z, (std::vector<double>{1, 2}));
+}
+
+TEST(ShapefileSHP, DepthFromZThatIsNoNumberOrOutOfRange) {
+    ShpBuilder b(11);
+    b.Record(1, ShapeContent(11, {}, {{1, 1}}, {std::nan("")}, false))
+        .Record(2, ShapeContent(11, {}, {{2, 2}}, {1e300}, false))
+        .Record(3, ShapeContent(11, {}, {{3, 3}}, {2.5}, false))
+        .Record(4, ShapeContent(11, {}, {{4, 4}}, {3.5}, false));
+    Loaded l;
+    l.shp.ReadSHP(b.Build());
+    l.shp.DepthFromZScale = 1; // Z in centimetres, rounded half to even
+    model::TGPX gpx;
+    l.shp.MakeGPX(&gpx);
+    EXPECT_EQ(DepthsOf(*gpx.trk[0]), (std::vector<std::int32_t>{0, 0, 2, 4}));
+    EXPECT_TRUE(Logged(l, "2 points with a Z that gives no depth get depth 0"));
+}
+
+// Hostile counts in multi-points allocate nothing and stop at the element message; an
+// empty multi-point is a shape without points, and a point record cut short is corrupt.
+TEST(ShapefileSHP, CorruptPointRecords) {
+    struct Case {
+        const char *name;
+        std::int32_t type;
+        std::string content;
+        const char *message; // empty: none
+    };
+    std::string huge = ShapeContent(18, {}, {{1, 1}}, {1}, false);
+    huge[36] = huge[37] = huge[38] = '\xFF';
+    huge[39] = '\x7F';
+    const Case cases[] = {
+        {"HugeMultiPointZ", 18, huge, "Error while reading element at 2"},
+        {"NegativeCount", 8, ShpBuilder::PolyContent(8, {}, {}).substr(0, 36) + "\xFF\xFF\xFF\xFF",
+         "Error while reading element at 2"},
+        {"PointZWithoutZ", 11, ShpBuilder::PointContent(11, 1, 1),
+         "Error while reading element at 2"},
+        {"PointCutShort", 1, ShpBuilder::PointContent(1, 1, 1).substr(0, 12),
+         "Error while reading element at 2"},
+        {"EmptyMultiPoint", 8, ShpBuilder::PolyContent(8, {}, {}).substr(0, 40), ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ShpBuilder b(c.type);
+        b.Record(1, ShapeContent(c.type, {}, {{7, 7}},
+                                 c.type == 11 || c.type == 18 ? std::vector<double>{1}
+                                                              : std::vector<double>{},
+                                 false))
+            .Record(2, c.content)
+            .Record(3, ShapeContent(c.type, {}, {{9, 9}},
+                                    c.type == 11 || c.type == 18 ? std::vector<double>{1}
+                                                                 : std::vector<double>{},
+                                    false));
+        Loaded l;
+        l.shp.ReadSHP(b.Build());
+        const std::string message = c.message;
+        EXPECT_EQ(Texts(l.shp.Messages),
+                  message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message});
+        ASSERT_GE(l.shp.PolyLinien.size(), 2u);
+        EXPECT_EQ(Xs(l.shp.PolyLinien[0]), std::vector<double>{7});
+        EXPECT_TRUE(l.shp.PolyLinien[1].Points.empty());
+        model::TGPX gpx;
+        l.shp.MakeGPX(&gpx);
+        EXPECT_EQ(gpx.trk[0]->Count(), message.empty() ? 2 : 1);
+    }
+}
+
 // ---- table ----
 
 const std::vector<DbfField> kTwoFields = {{"NAME", 'C', 6, 0},
@@ -419,8 +644,8 @@ TEST(ShapefileDBF, FieldsValuesAndDeletedRecords) {
     EXPECT_EQ(l.shp.Filename_DBF, path);
     EXPECT_TRUE(l.shp.Messages.empty());
     EXPECT_EQ(l.log, (std::vector<std::string>{"NumRecords 4", "HeaderSize 97", "RecordSize 15",
-                                                "Name: NAME", "Length: 6", "Count: 0",
-                                                "Name: DEPTH", "Length: 8", "Count: 2"}));
+                                               "Name: NAME", "Length: 6", "Count: 0", "Name: DEPTH",
+                                               "Length: 8", "Count: 2"}));
     ASSERT_EQ(l.shp.DatabaseFields.size(), 2u);
     const formats::TDBFDatabaseFields &depth = l.shp.DatabaseFields[1];
     EXPECT_EQ(depth.Name, std::string("DEPTH\0\0\0\0\0\0", 11));
@@ -480,7 +705,8 @@ TEST(ShapefileDBF, TextIsDecodedAsWindows1252) {
     Loaded l;
     l.shp.ReadDBF(BuildDbf({{"ORT", 'C', 8, 0}}, {" Z\xFCrich\x80 ", " \x9F\xE9\xA0\x81  "}));
     EXPECT_EQ(l.shp.DatabaseFields[0].Data,
-              (std::vector<std::string>{"Z\xC3\xBCrich\xE2\x82\xAC ", "\xC5\xB8\xC3\xA9\xC2\xA0\xC2\x81  "}));
+              (std::vector<std::string>{"Z\xC3\xBCrich\xE2\x82\xAC ",
+                                        "\xC5\xB8\xC3\xA9\xC2\xA0\xC2\x81  "}));
 }
 
 TEST(ShapefileDBF, CountsBeyondTheFileAllocateNothing) {
@@ -547,8 +773,9 @@ TEST(ShapefileImport, DegreesLeaveCoordinatesAndBadTextsConvertNothing) {
         const char *x, *y, *zone, *named;
     };
     // Zone is parsed first, then the y offset, then the x offset.
-    for (Case c : {Case{"-500000", "0", "33a", "\"33a\""}, Case{"1.5", "", "33", "\"\""},
-                   Case{"abc", "0", "33", "\"abc\""}, Case{"99999999999", "0", "33", "99999999999"}}) {
+    for (Case c :
+         {Case{"-500000", "0", "33a", "\"33a\""}, Case{"1.5", "", "33", "\"\""},
+          Case{"abc", "0", "33", "\"abc\""}, Case{"99999999999", "0", "33", "99999999999"}}) {
         SCOPED_TRACE(c.named);
         try {
             formats::ImportCoordinatesOK(shp, 1, c.x, c.y, c.zone, 0);
@@ -563,6 +790,22 @@ TEST(ShapefileImport, DegreesLeaveCoordinatesAndBadTextsConvertNothing) {
     EXPECT_EQ(o.YOffset, 10);
     EXPECT_EQ(o.Zone, 32);
     EXPECT_EQ(o.Hemisphere, 1);
+}
+
+TEST(ShapefileImport, UTMConvertsTheShapesOfPointFiles) {
+    ShpBuilder b(8);
+    b.Record(1, ShapeContent(8, {}, {{500000, 5000000}}, {}, false));
+    TMessages dialogs;
+    TShapefile shp;
+    shp.ReadSHP(b.Build());
+    ASSERT_EQ(shp.PolyLinien.size(), 1u);
+    formats::ImportCoordinatesOK(shp, 1, "-500000", "0", "33", 0);
+    model::TGPX gpx;
+    shp.MakeGPX(&gpx);
+    const model::TGPXwpt &p = *gpx.trk[0]->First()->First();
+    EXPECT_NEAR(p.Longitude, 15.0, 1e-12);
+    EXPECT_NEAR(p.Latitude, 45.1535, 0.00005);
+    EXPECT_EQ(shp.Punkte[0].X, 500000); // the points as read stay
 }
 
 // ---- "Import Database" ----

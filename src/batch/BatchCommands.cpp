@@ -207,7 +207,10 @@ const char *const kShapefileHelp =
     "  --depth-field NAME  the table column holding each polyline's depth (default: none,\n"
     "                      the shapes have no depth); the name is matched in any case\n"
     "  --depth-scale X     the column's values times X are centimetres (default 1; 100\n"
-    "                      for a column in metres)\n";
+    "                      for a column in metres)\n"
+    "  --depth-from-z S    for shapes with Z (PointZ, PolyLineZ, ...): each point's depth is\n"
+    "                      its Z times S in centimetres (100 for Z in metres, -100 when Z\n"
+    "                      is an elevation; default: no depth from Z)\n";
 
 const char *const kFormatsHelp =
     "formats [--json]\n"
@@ -367,6 +370,12 @@ bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
         o.yOffset = std::to_string(integer(value()));
     } else if (a == "--depth-field") {
         o.depthField = value();
+    } else if (a == "--depth-from-z") {
+        const std::string &v = value();
+        const std::optional<double> scale = support::TryStrToFloat(v);
+        if (!scale || *scale == 0)
+            throw std::invalid_argument("--depth-from-z takes a number such as 100 or -100, not \"" + v + "\"");
+        o.depthFromZ = *scale;
     } else if (a == "--depth-scale") {
         const std::string &v = value();
         if (!support::TryStrToFloat(v))
@@ -414,6 +423,7 @@ void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o) {
 void PrepareShapefile(formats::TShapefile &shp, const ShapefileOptions &o) {
     ImportCoordinates(shp, o);
     ChooseDepthField(shp, o);
+    shp.DepthFromZScale = o.depthFromZ;
 }
 
 int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -433,7 +443,7 @@ int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostrea
                 throw std::invalid_argument("unknown option " + a +
                                             " (allowed: --json, --points, --utm ZONE, --south, "
                                             "--x-offset N, --y-offset N, --depth-field NAME, "
-                                            "--depth-scale X)");
+                                            "--depth-scale X, --depth-from-z S)");
             else
                 files.push_back(a);
         }
@@ -497,7 +507,7 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
         } else if (a.size() > 1 && a[0] == '-') {
             err << "depthwright-batch convert: unknown option " << a
                 << " (allowed: --track-name NAME, --utm ZONE, --south, --x-offset N, "
-                   "--y-offset N, --depth-field NAME, --depth-scale X)\n";
+                   "--y-offset N, --depth-field NAME, --depth-scale X, --depth-from-z S)\n";
             return 2;
         } else {
             files.push_back(a);

@@ -19,6 +19,7 @@ struct ShapefileOptions {
     std::string xOffset = "-500000", yOffset = "0";
     std::optional<std::string> depthField;
     std::string depthScale = "1";
+    std::optional<double> depthFromZ; // --depth-from-z SCALE: Z x SCALE are centimetres
 };
 
 // Takes a shapefile option at args[i] (and its value, moving i onto it); false when

@@ -1,6 +1,7 @@
 #include "depth/FormatRegistry.h"
 
 #include "depth/GisExport.h"
+#include "formats/CsvSoundings.h"
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
 #include "formats/HumminbirdRecording.h"
@@ -36,6 +37,10 @@ formats::ReadResult ReadSonarLog(const std::string &path, model::TGPX &doc, cons
     return formats::ReadLowranceLog(path, doc, o.Progress);
 }
 
+formats::ReadResult ReadCsv(const std::string &path, model::TGPX &doc, const formats::TReadOptions &o) {
+    return formats::ReadCsvSoundings(path, doc, o.Progress);
+}
+
 formats::ReadResult ReadHumminbird(const std::string &path, model::TGPX &doc, const formats::TReadOptions &o) {
     return formats::ReadHumminbirdRecording(path, doc, o.Progress);
 }
@@ -53,6 +58,7 @@ const std::vector<TFormat> &Formats() {
         {"sl3", "Lowrance sonar log", {".sl3"}, K::Recording, "LoadSonarFile", ReadSonarLog, nullptr},
         {"slg", "Lowrance sonar log (old)", {".slg"}, K::Recording, "LoadSonarFile", ReadSonarLog, nullptr},
         {"humminbird", "Humminbird recording", {".dat"}, K::Recording, "LoadSonarFile", ReadHumminbird, nullptr},
+        {"csv", "CSV or XYZ soundings", {".csv", ".xyz", ".txt"}, K::Recording, "LoadCSVFile", ReadCsv, nullptr},
         {"gpkg", "GeoPackage", {".gpkg"}, K::Tracks, "", nullptr, WriteGIS},
         {"geojson", "GeoJSON", {".geojson"}, K::Tracks, "", nullptr, WriteGIS},
     };

@@ -187,6 +187,11 @@ int TProjectLoader::LoadFile(const std::string &path) {
     case TLoadKind::Shapefile: {
         if (!CoordinatesInRange(doc))
             throw std::runtime_error("Coordinates out of range. Please check import settings.");
+        // A lone point without a depth is neither a sounding nor an outline.
+        for (const auto &t : doc.trk.Items())
+            for (int s = t->Count() - 1; s >= 0; --s)
+                if (t->Get(s)->Count() == 1 && GetMaxDepth(*t->Get(s)) == 0)
+                    t->FreeAndDelete(s);
         // Polylines that received a depth from the table are soundings (published depth
         // contours); those at depth 0 stay shoreline outlines.
         bool anyDepth = false;

@@ -1,9 +1,11 @@
 // Reading KML files (paths and points drawn in a map program) into a GPX document:
-// placemarks with a point become waypoints, placemarks with a line string tracks.
+// placemarks with a point become waypoints; placemarks with lines, polygons, recorded
+// tracks or several of them become tracks with a segment per line, ring or recording.
 #pragma once
 
 #include "formats/GPXFile.h"
 
+#include <memory>
 #include <string>
 
 namespace formats {
@@ -18,8 +20,16 @@ class TKMLFile : public TGPXFile {
     static void SplitCoordinates(std::string_view tuple, double &lon, double &lat, double &alt);
 
   private:
-    void ReadPointPlacemark(xml::Node placemark);
-    void ReadLineStringPlacemark(xml::Node placemark);
+    enum class Part { Point, Line, Ring, Polygon, Track, Multi, Other };
+    static Part KindOf(xml::Node n);
+
+    void AddWaypoint(xml::Node placemark, xml::Node point);
+    void ReadShapePlacemark(xml::Node placemark);
+    // A closed ring repeats its first point at the end.
+    static std::unique_ptr<model::TGPXtrkseg> ReadCoordinates(const std::string &coordinates,
+                                                              bool closeRing);
+    std::unique_ptr<model::TGPXtrkseg> ReadTrack(xml::Node track, const std::string &name,
+                                                 bool &timeLogged);
 };
 
 // The registry's reader: every placemark's geometry into `doc`.

@@ -19,7 +19,8 @@ struct ConversionError : std::runtime_error {
 
 // Inverse UTM (Coticchia-Surace, WGS84) of every point of every polyline, in place;
 // the result is X = longitude, Y = latitude in degrees. Hemisphere 0 north, 1 south.
-// Points of a point shapefile are left alone.
+// The points of a point file are converted too (they are one-point shapes in PolyLinien);
+// Punkte, the points as read, is left alone.
 void ConvertUTMToWGS84(TShapefile &SHP, std::int32_t XOffset, std::int32_t YOffset,
                        std::int32_t Zone, std::int32_t Hemisphere);
 

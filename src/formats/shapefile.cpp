@@ -3,10 +3,13 @@
 #include "support/FilePath.h"
 
 #include "support/AtomicFile.h"
+#include "support/NumText.h"
+#include "support/Rounding.h"
 #include "support/TextCodec.h"
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -30,9 +33,38 @@ static_assert(kSHPHeaderSize == 9 * 4 + 8 * 8);
 static_assert(kDBFHeaderSize == sizeof(TDBFFileHeader));
 
 constexpr std::int32_t kShapeNull = 0;
-constexpr std::int32_t kShapePoint = 1;
-constexpr std::int32_t kShapePolyLine = 3;
-constexpr std::int32_t kShapePolygon = 5;
+
+// How a shape type's records are laid out: the 2-D shape first, then for the Z types a
+// Z range and a Z per point, then (optional for Z types) an M range and an M per point.
+struct ShapeLayout {
+    enum Kind { Unsupported, Point, MultiPoint, Poly } kind = Unsupported;
+    bool z = false;
+};
+
+ShapeLayout LayoutOf(std::int32_t shapeType) {
+    switch (shapeType) {
+    case 1:  // Point
+    case 21: // PointM
+        return {ShapeLayout::Point, false};
+    case 11: // PointZ
+        return {ShapeLayout::Point, true};
+    case 8:  // MultiPoint
+    case 28: // MultiPointM
+        return {ShapeLayout::MultiPoint, false};
+    case 18: // MultiPointZ
+        return {ShapeLayout::MultiPoint, true};
+    case 3:  // PolyLine
+    case 5:  // Polygon
+    case 23: // PolyLineM
+    case 25: // PolygonM
+        return {ShapeLayout::Poly, false};
+    case 13: // PolyLineZ
+    case 15: // PolygonZ
+        return {ShapeLayout::Poly, true};
+    default: // MultiPatch and anything else
+        return {};
+    }
+}
 
 constexpr std::uint8_t kHeaderTerminator = 0x0D;
 
@@ -173,8 +205,8 @@ void TShapefile::ReadSHP(std::string_view bytes) {
     }
     FileHeader = ReadSHPHeader(in);
     const std::int64_t end = 2 * static_cast<std::int64_t>(FileHeader.FileLen);
-    const std::int32_t shapeType = FileHeader.ShapeType;
-    const bool poly = shapeType == kShapePolyLine || shapeType == kShapePolygon;
+    const ShapeLayout layout = LayoutOf(FileHeader.ShapeType);
+    const bool supported = layout.kind != ShapeLayout::Unsupported;
 
     std::int32_t recordNumber = 0; // the record most recently read, for the error box
     try {
@@ -187,33 +219,55 @@ void TShapefile::ReadSHP(std::string_view bytes) {
             // Each record is read within its own content length, so a Null or short
             // record cannot throw the following ones out of step.
             if (contentBytes < 0 || static_cast<std::uint64_t>(contentBytes) > in.Remaining()) {
-                if (poly)
+                if (supported)
                     PolyLinien.emplace_back(); // stays without points, as for any failed record
                 throw ShortRead{};
             }
             ByteReader content = in.Sub(static_cast<std::size_t>(contentBytes));
-
-            if (poly) {
-                if (recordNumber == 0 && content.AtEnd())
-                    continue; // zero padding after the last record, not a record
-                PLHead = {};
-                if (content.Remaining() >= 4)
-                    PLHead.Shapetype = content.I32LE();
-                PolyLinien.emplace_back();
-                if (PLHead.Shapetype == kShapeNull) {
-                    PolyLinien.back().Null = true; // a Null record, or one without content
-                    continue;
-                }
+            if (!supported) {
+                Report(support::BoxKind::Warning, "Skipping unsupported structure");
+                continue;
+            }
+            if (recordNumber == 0 && content.AtEnd())
+                continue; // zero padding after the last record, not a record
+            // Points are kept as shapes of one point (a multi-point as one shape), so that
+            // entry i is record i + 1 for the table, the coordinate conversion and MakeGPX.
+            PLHead = {};
+            if (content.Remaining() >= 4)
+                PLHead.Shapetype = content.I32LE();
+            PolyLinien.emplace_back();
+            if (PLHead.Shapetype == kShapeNull) {
+                PolyLinien.back().Null = true; // a Null record, or one without content
+                continue;
+            }
+            std::vector<double> z;
+            if (layout.kind == ShapeLayout::Point) {
+                TPunktXY p;
+                p.X = content.F64LE();
+                p.Y = content.F64LE();
+                if (layout.z)
+                    z.push_back(content.F64LE());
+                PLHead.Box = {p.X, p.Y, p.X, p.Y};
+                PLHead.NumPoints = 1;
+                PLContent.Points.assign(1, p);
+            } else {
                 PLHead.Box.Xmin = content.F64LE();
                 PLHead.Box.Ymin = content.F64LE();
                 PLHead.Box.Xmax = content.F64LE();
                 PLHead.Box.Ymax = content.F64LE();
-                PLHead.NumParts = content.I32LE();
+                if (layout.kind == ShapeLayout::Poly)
+                    PLHead.NumParts = content.I32LE();
                 PLHead.NumPoints = content.I32LE();
-                if (PLHead.NumParts <= 0 || PLHead.NumPoints <= 0)
+                if (layout.kind == ShapeLayout::MultiPoint && PLHead.NumPoints == 0) {
+                    PolyLinien.back().Null = true; // an empty multi-point: no shape
+                    continue;
+                }
+                if (PLHead.NumPoints <= 0 ||
+                    (layout.kind == ShapeLayout::Poly && PLHead.NumParts <= 0))
                     throw ShortRead{};
+                const std::uint64_t points = static_cast<std::uint64_t>(PLHead.NumPoints);
                 const std::uint64_t need = 4 * static_cast<std::uint64_t>(PLHead.NumParts) +
-                                           16 * static_cast<std::uint64_t>(PLHead.NumPoints);
+                                           16 * points + (layout.z ? 16 + 8 * points : 0);
                 if (need > content.Remaining())
                     throw ShortRead{};
                 PLContent.Parts.resize(static_cast<std::size_t>(PLHead.NumParts));
@@ -224,36 +278,48 @@ void TShapefile::ReadSHP(std::string_view bytes) {
                     p.X = content.F64LE();
                     p.Y = content.F64LE();
                 }
-                TPolyLine &line = PolyLinien.back();
-                line.ShapeType = PLHead.Shapetype;
-                line.Box = PLHead.Box;
-                line.NumParts = PLHead.NumParts;
-                line.NumPoints = PLHead.NumPoints;
-                line.Parts = std::move(PLContent.Parts);
-                line.Points = std::move(PLContent.Points);
-                PLContent = {};
-            } else if (shapeType == kShapePoint) {
-                if (content.AtEnd())
-                    continue;
-                if (content.I32LE() == kShapeNull)
-                    continue;
-                TPunkt p;
-                p.ID = recordNumber;
-                p.X = content.F64LE();
-                p.Y = content.F64LE();
-                Punkte.push_back(p);
-            } else {
-                Report(support::BoxKind::Warning, "Skipping unsupported structure");
+                if (layout.z) {
+                    content.Skip(16); // the Z range
+                    z.resize(PLContent.Points.size());
+                    for (double &v : z)
+                        v = content.F64LE();
+                }
             }
+            // Measures, where a record carries them, are not used.
+            TPolyLine &line = PolyLinien.back();
+            line.ShapeType = PLHead.Shapetype;
+            line.Box = PLHead.Box;
+            line.NumParts = PLHead.NumParts;
+            line.NumPoints = PLHead.NumPoints;
+            line.Parts = std::move(PLContent.Parts);
+            line.Points = std::move(PLContent.Points);
+            line.Z = std::move(z);
+            PLContent = {};
+            if (layout.kind != ShapeLayout::Poly)
+                for (const TPunktXY &p : line.Points)
+                    Punkte.push_back({recordNumber, p.X, p.Y});
         } while (static_cast<std::int64_t>(in.Pos()) < end);
     } catch (const ShortRead &) {
         PLContent = {};
         Report(support::BoxKind::Error, "Error while reading element at " + std::to_string(recordNumber));
         return;
     }
-    const auto shapes = std::count_if(PolyLinien.begin(), PolyLinien.end(),
-                                      [](const TPolyLine &l) { return !l.Null; });
-    Log("Loaded " + std::to_string(shapes) + "  Polylines");
+    if (layout.kind == ShapeLayout::Point || layout.kind == ShapeLayout::MultiPoint) {
+        Log("Loaded " + std::to_string(Punkte.size()) + "  Points");
+    } else {
+        const auto shapes = std::count_if(PolyLinien.begin(), PolyLinien.end(),
+                                          [](const TPolyLine &l) { return !l.Null; });
+        Log("Loaded " + std::to_string(shapes) + "  Polylines");
+    }
+}
+
+bool TShapefile::IsPointFile() const {
+    const ShapeLayout layout = LayoutOf(FileHeader.ShapeType);
+    return layout.kind == ShapeLayout::Point || layout.kind == ShapeLayout::MultiPoint;
+}
+
+bool TShapefile::HasZ() const {
+    return LayoutOf(FileHeader.ShapeType).z;
 }
 
 void TShapefile::ReadDBF(std::string_view bytes) {
@@ -305,8 +371,7 @@ void TShapefile::ReadDBF(std::string_view bytes) {
         sumLengths += f.FieldLength;
     const std::size_t bytesPerRecord = std::max(1 + sumLengths, DatabaseFields.size());
     const std::size_t present = (in.Remaining() + bytesPerRecord - 1) / bytesPerRecord;
-    const std::size_t numRecords =
-        std::min<std::size_t>(DatabaseHeader.NumRecords, present);
+    const std::size_t numRecords = std::min<std::size_t>(DatabaseHeader.NumRecords, present);
 
     bool sized = false;
     for (std::size_t r = 0; r < numRecords && !in.AtEnd(); ++r) {
@@ -328,19 +393,44 @@ void TShapefile::MakeGPX(model::TGPX *GPX) const {
         return;
     auto track = std::make_unique<model::TGPXtrk>();
     track->name = std::filesystem::path(Filename_SHP).filename().string();
+    const bool points = IsPointFile();
+    const bool fromZ = DepthFromZScale.has_value() && HasZ();
+    std::size_t aboveWater = 0, noDepth = 0;
+    // Z x scale in whole centimetres; above the water (below 0) is depth 0.
+    auto zDepth = [&](double z) -> std::int32_t {
+        const double cm = z * *DepthFromZScale;
+        if (!std::isfinite(cm) || std::fabs(cm) > std::numeric_limits<std::int32_t>::max()) {
+            ++noDepth;
+            return 0;
+        }
+        if (cm < 0) {
+            ++aboveWater;
+            return 0;
+        }
+        return support::Round32(cm);
+    };
+    model::TGPXtrkseg *segment = nullptr;
     for (const TPolyLine &line : PolyLinien) {
         if (line.Null)
             continue;
-        auto segment = std::make_unique<model::TGPXtrkseg>();
-        for (const TPunktXY &p : line.Points) {
+        // A point file's points are soundings: a segment of one point each.
+        if (!points)
+            segment = track->Add(std::make_unique<model::TGPXtrkseg>());
+        for (std::size_t i = 0; i < line.Points.size(); ++i) {
+            if (points)
+                segment = track->Add(std::make_unique<model::TGPXtrkseg>());
             auto point = std::make_unique<model::TGPXwpt>();
-            point->Longitude = p.X;
-            point->Latitude = p.Y;
-            point->HBdepth = line.Depth;
+            point->Longitude = line.Points[i].X;
+            point->Latitude = line.Points[i].Y;
+            point->HBdepth = fromZ && i < line.Z.size() ? zDepth(line.Z[i]) : line.Depth;
             segment->Add(std::move(point));
         }
-        track->Add(std::move(segment));
     }
+    if (aboveWater > 0)
+        Log(std::to_string(aboveWater) + " points above the water (Z x " +
+            support::FloatToStrG15(*DepthFromZScale) + " below 0) get depth 0");
+    if (noDepth > 0)
+        Log(std::to_string(noDepth) + " points with a Z that gives no depth get depth 0");
     GPX->trk.Add(std::move(track));
     GPX->trk.filled = true;
 }

@@ -1,4 +1,5 @@
-// Reading ESRI shapefiles (".shp": points, polylines, polygons) and their dBASE tables (".dbf").
+// Reading ESRI shapefiles (".shp": points, multi-points, polylines, polygons, also with Z
+// or measures) and their dBASE tables (".dbf").
 #pragma once
 
 #include "model/GPX.h"
@@ -7,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -85,6 +87,7 @@ struct TPolyLine {
     std::vector<std::int32_t> Parts; // index of the first point of each part, as stored
     std::vector<TPunktXY> Points;
     std::int32_t Depth = 0; // centimetres; set by the depth column dialog
+    std::vector<double> Z;  // one per point for the Z shape types, else empty
     // A Null or empty record: kept without points so that entry i stays record i + 1 and
     // lines up with the table's values; it makes no segment.
     bool Null = false;
@@ -118,6 +121,14 @@ class TShapefile {
     // What the reads found wrong, in order, for the caller to show.
     support::TMessages Messages;
 
+    // "Depth from Z with SCALE": for the shape types with a Z (PointZ, MultiPointZ,
+    // PolyLineZ, PolygonZ) each point's depth is its Z x scale in centimetres instead of
+    // the table's value; a negative scale reads Z as an elevation (metres: -100).
+    std::optional<double> DepthFromZScale;
+
+    bool IsPointFile() const; // points or multi-points: every point is a sounding
+    bool HasZ() const;        // the shapes carry a Z per point
+
     // Read the whole file (support::FileError when it cannot be read) and decode it.
     void LoadSHP(const std::string &AFilename);
     void LoadDBF(const std::string &AFilename);
@@ -128,8 +139,8 @@ class TShapefile {
     void ReadSHP(std::string_view bytes);
     void ReadDBF(std::string_view bytes);
 
-    // Appends one track (named after the main file) with a segment per polyline; nothing
-    // when GPX is null.
+    // Appends one track (named after the main file) with a segment per polyline, or per
+    // point of a point file; nothing when GPX is null.
     void MakeGPX(model::TGPX *GPX) const;
 
   private:

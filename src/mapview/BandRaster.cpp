@@ -160,6 +160,12 @@ TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double
                 continue;
             const model::TGPXwpt *prev = s->Get(0);
             QPointF b = pixel(*prev);
+            // A lone sounding (a point file's, say) has no piece; it gets the band's round end.
+            if (s->Count() == 1 && prev->HBdepth > 0) {
+                run = {b, b};
+                flush();
+                continue;
+            }
             for (int i = 1; i < s->Count(); ++i) {
                 const model::TGPXwpt *cur = s->Get(i);
                 const QPointF a = b;

@@ -23,7 +23,8 @@ void FillRoundBand(int W, int H, const std::vector<QPointF> &polyline, double wi
                    const std::function<void(int y, int from, int to)> &fill);
 
 // The band of every enabled track segment's pieces that start at a sounding (depth > 0),
-// on the frame's pixel grid.
+// and a disc of the band's width around every segment that is a single sounding, on the
+// frame's pixel grid.
 TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double width);
 
 // The band as the map shows it: `color` on band cells, opaque white elsewhere.
