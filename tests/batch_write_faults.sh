@@ -11,6 +11,10 @@ work="$(mktemp -d)"
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
+# Soundings with a reading of 3 km every 40 points: flagged rows enough to fill a full disk.
+awk '/<h:depth>/ && ++n % 40 == 0 { sub(/<h:depth>[^<]*</, "<h:depth>300000.0<") } { print }' \
+  "$lake/soundings.gpx" > "$work/spiky.gpx"
+
 # Each writer's name and target file; "write NAME PATH" makes the tool write PATH.
 writers=(
   "convert-gpx again.gpx"
@@ -20,6 +24,14 @@ writers=(
   "chart-contours iso.gpx"
   "chart-grid grid.f32"
   "chart-ht ht/000.ht"
+  "chart-legend chart.bmp"
+  "chart-gpkg iso.gpkg"
+  "chart-shp iso.shp"
+  "chart-kml iso.kml"
+  "chart-geojson iso.geojson"
+  "chart-geotiff grid.tif"
+  "chart-kmz chart.kmz"
+  "chart-flagged flagged.csv"
 )
 run=() # what the tool runs under
 write() {
@@ -31,6 +43,13 @@ write() {
     chart-contours) "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --contours "$2" ;;
     chart-grid) "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --grid "$2" ;;
     chart-ht) "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --ht-dir "$(dirname "$2")" ;;
+    chart-legend) "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --image "$2" --legend ;;
+    chart-gpkg | chart-shp | chart-kml | chart-geojson)
+      "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --contours "$2" ;;
+    chart-geotiff) "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --geotiff "$2" ;;
+    chart-kmz) "${run[@]}" "$tool" chart "$lake"/*.gpx --size 160x120 --kmz "$2" --coverage-beyond 30 ;;
+    chart-flagged)
+      "${run[@]}" "$tool" chart "$lake/shoreline.gpx" "$work/spiky.gpx" --size 160x120 --despike --flagged "$2" ;;
   esac
 }
 
@@ -78,7 +97,9 @@ for entry in "${writers[@]}"; do
     if [ "$fault" = none ]; then
       [ "$status" -eq 0 ] || fail "$name writes its file: $(cat "$dir.err")"
       ! echo "the old file" | cmp -s - "$target" || fail "$name replaces the old file"
-      [ "$(ls -A "$dir" | wc -l)" -eq 2 ] || fail "$name leaves only its file: $(ls -A "$dir")"
+      # A shapefile is the .shp with its .shx, .dbf, .prj and .cpg.
+      files=2; [ "$name" = chart-shp ] && files=6
+      [ "$(ls -A "$dir" | wc -l)" -eq "$files" ] || fail "$name leaves only its file: $(ls -A "$dir")"
       continue
     fi
     [ "$status" -eq 1 ] || fail "$name, $fault: exit status $status, not 1"

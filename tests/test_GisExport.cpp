@@ -477,6 +477,22 @@ TEST(GisExport, WritersReplaceAtomicallyAndFailCleanly) {
             EXPECT_THROW(w.write(dir.Path("missing/") + w.name), support::FileError);
             EXPECT_EQ(Entries(dir.path), std::set<std::string>{w.name});
         }
+        {
+            // A full disk: writes past a few bytes fail. Some drivers do not say so; the
+            // writer must notice all the same, rather than put a cut file in place.
+            testutil::TempDir dir;
+            const std::string path = dir.File(w.name, "old");
+            const std::set<std::string> before = Entries(dir.path);
+            try {
+                testutil::FileSizeLimit full(64);
+                w.write(path);
+                ADD_FAILURE() << "no error";
+            } catch (const support::FileError &e) {
+                EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(testutil::ReadBytes(path), "old");
+            EXPECT_EQ(Entries(dir.path), before);
+        }
     }
 }
 

@@ -278,7 +278,10 @@ const char *const kChartHelp =
     "chart [SHAPEFILE OPTIONS] FILE... [OPTIONS]\n"
     "  The whole pipeline: loads the files, fits the map, interpolates the depth grid,\n"
     "  smooths it, traces the contours and writes what is asked. Prints a JSON summary\n"
-    "  with the time and memory of each phase.\n"
+    "  with the time and memory of each phase. With --level-correction or\n"
+    "  --level-offset its \"levels\" are the files' water levels ({\"file\", \"offsetCm\",\n"
+    "  \"sigmaCm\", \"crossings\"}, one per file of soundings) and the contour levels are\n"
+    "  in \"contourLevels\"; with --despike, \"flagged\" counts the flagged soundings.\n"
     "  --add-depth N              depth in cm given to files without depths, the answer\n"
     "                             to \"Enter depth when loading data /wo depth\" (default:\n"
     "                             not asked)\n"
@@ -292,20 +295,57 @@ const char *const kChartHelp =
     "  --extrapolation-radius PX  how far from the soundings the chart reaches, 1..999\n"
     "                             (default 50)\n"
     "  --smoothing N              smoothing passes over the grid, 0..10 (default 6)\n"
-    "  --iso-start CM             depth of the first contour (default 100)\n"
-    "  --iso-step CM              depth step between contours, at least 1 (default 100)\n"
+    "  --units m|ft               the unit of the contour levels and names (\"ISO 6 ft\"),\n"
+    "                             of the GIS attribute depth and of the legend (default m)\n"
+    "  --iso-start N              depth of the first contour, in cm, or in ft with\n"
+    "                             --units ft (default 100 cm; in ft the step)\n"
+    "  --iso-step N               depth step between contours, at least 1, in cm, or in\n"
+    "                             ft with --units ft (default 100 cm; 5 ft)\n"
     "  --image CHART.bmp|.jpg     the coloured depth chart (default: not written)\n"
-    "  --contours CONTOURS.gpx    the contours as GPX tracks (default: not written)\n"
+    "  --legend                   adds a legend beside the --image: the colour bar in\n"
+    "                             the unit, a scale bar, the north arrow and today's date\n"
+    "                             (default: no legend)\n"
+    "  --coverage-beyond M        hatches the water farther than M metres from every\n"
+    "                             sounding on the --image and --kmz chart (default: not\n"
+    "                             hatched)\n"
+    "  --contours FILE            the contours as GPX tracks (.gpx), as lines with the\n"
+    "                             attributes depth_cm, depth and name (.gpkg, .shp, .kml,\n"
+    "                             .geojson) or as one HT track (.ht) (default: not\n"
+    "                             written)\n"
     "  --ht-dir DIR               the contours as HT files 000.ht, 001.ht, ... in DIR\n"
     "                             (default: not written)\n"
     "  --track-name NAME          the track name in the HT files (default NewTrack)\n"
     "  --grid GRID.f32            the grid as raw little-endian 32-bit floats, column by\n"
     "                             column (default: not written)\n"
+    "  --geotiff GRID.tif         the grid as GeoTIFF in WGS84 longitude and latitude:\n"
+    "                             band 1 the depth in metres, band 2 the distance to the\n"
+    "                             nearest sounding in metres (default: not written)\n"
+    "  --kmz CHART.kmz            the chart as an overlay in place, with the contours,\n"
+    "                             for Google Earth (default: not written)\n"
     "  --colors MODEL.cmt         the colour model (default 0% Lime, 50% Yellow,\n"
     "                             100% Blue)\n"
     "  --scan linear|index        how the interpolation finds its samples: every sample\n"
     "                             for every cell, or through the spatial index (default\n"
-    "                             index; both give the same grid)\n";
+    "                             index; both give the same grid)\n"
+    "  --level-correction auto|none\n"
+    "                             auto: each file of soundings was surveyed at its own\n"
+    "                             water level; the offsets are estimated where tracks of\n"
+    "                             different files cross and added to their depths\n"
+    "                             (default none)\n"
+    "  --level-reference FILE     the file held at offset 0 by the estimation (default:\n"
+    "                             the first file of soundings)\n"
+    "  --level-offset FILE=CM     cm added to the depths of FILE, a level offset known;\n"
+    "                             repeatable. FILE is the path as given or its file name.\n"
+    "                             Such a file keeps its offset under --level-correction\n"
+    "                             auto, and the estimates follow the reference's (default:\n"
+    "                             none)\n"
+    "  --despike                  flags spikes in the soundings: they stay out of the\n"
+    "                             chart and of the greatest depth (default: not flagged)\n"
+    "  --despike-sensitivity low|normal|high\n"
+    "                             how readily a sounding is flagged (default normal)\n"
+    "  --flagged FLAGGED.csv      the flagged soundings, one a row: file, segment of that\n"
+    "                             file and index in it (from 0), longitude, latitude and\n"
+    "                             depth in cm (default: not written)\n";
 
 void Section(std::ostream &out, const char *text, bool shapefile) {
     out << kUsage << "\n" << text;
@@ -471,9 +511,6 @@ int RunInfo(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     return all ? 0 : 1;
 }
 
-namespace {
-
-// ".gpx, .ht, ..." of every format the registry can write.
 std::string WritableExtensions() {
     std::string out;
     for (const depth::TFormat &f : depth::Formats())
@@ -482,8 +519,6 @@ std::string WritableExtensions() {
                 out += (out.empty() ? "" : ", ") + ext;
     return out;
 }
-
-} // namespace
 
 int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostream &err) {
     std::vector<std::string> files;

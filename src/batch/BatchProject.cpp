@@ -33,6 +33,7 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
         }
         if (status != 0)
             throw std::runtime_error(file + ": file not found");
+        loaded.push_back({file, before, GPXdata.trk.Count() - before});
         project.AddSurvey(file, before); // named as given, for --level-offset and the summary
     }
     for (const std::string &w : loader.Warnings)

@@ -26,6 +26,13 @@ struct BatchProject {
     std::vector<std::string> log;
     depth::TColor32Gradient gradient;
     std::unique_ptr<mapview::TImageControl> image;
+    // Each file as given to Load, in that order, with the tracks it added:
+    // GPXdata.trk[FirstTrack .. FirstTrack + TrackCount - 1].
+    struct LoadedFile {
+        std::string Path;
+        int FirstTrack = 0, TrackCount = 0;
+    };
+    std::vector<LoadedFile> loaded;
 
     // Loads every file as "Add Files..." does; throws with the file's name on failure.
     void Load(const std::vector<std::string> &files, std::optional<std::string> addDepth = {},

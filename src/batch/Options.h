@@ -4,6 +4,9 @@
 #include "batch/ShapefileOptions.h"
 #include "support/NumText.h"
 
+#include <charconv>
+#include <cmath>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,6 +19,19 @@ inline int IntOption(const std::string &option, const std::string &text, int min
         throw std::invalid_argument(option + " takes a whole number from " + std::to_string(min) +
                                     " to " + std::to_string(max) + ", not \"" + text + "\"");
     return *v;
+}
+
+// A decimal number with "." (such as 12.5 or -3), whatever the locale.
+inline double NumberOption(const std::string &option, const std::string &text, double min,
+                           double max) {
+    double v = 0;
+    const char *end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, v, std::chars_format::fixed);
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(v) || v < min || v > max)
+        throw std::invalid_argument(option + " takes a number from " + support::FloatToStrG15(min) +
+                                    " to " + support::FloatToStrG15(max) + ", not \"" + text +
+                                    "\"");
+    return v;
 }
 
 inline void SizeOption(const std::string &text, int &width, int &height) {
@@ -33,6 +49,22 @@ inline const std::string &ImageOption(const std::string &option, const std::stri
     if (ext != ".bmp" && ext != ".jpg")
         throw std::invalid_argument(option + " takes a .bmp or .jpg file name, not \"" + path + "\"");
     return path;
+}
+
+// A file of one of the given extensions (lower case, with the dot), by its name in any case.
+inline const std::string &ExtensionOption(const std::string &option, const std::string &path,
+                                          std::initializer_list<const char *> extensions) {
+    std::size_t dot = path.rfind('.');
+    std::string ext =
+        dot == std::string::npos ? std::string() : support::LowerAscii(path.substr(dot));
+    std::string allowed;
+    for (const char *e : extensions) {
+        if (ext == e)
+            return path;
+        allowed += (allowed.empty() ? "" : " or ") + std::string(e);
+    }
+    throw std::invalid_argument(option + " takes a " + allowed + " file name, not \"" + path +
+                                "\"");
 }
 
 // Walks the arguments: options with a value get it through value(), the rest are files.

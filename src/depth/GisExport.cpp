@@ -508,6 +508,7 @@ void WriteContours(const std::string &path, const model::TGPX &IsoData, TDepthUn
     // One transaction: a GeoPackage otherwise commits every feature on its own.
     const bool transaction =
         ds.ds->TestCapability(ODsCTransactions) && ds.ds->StartTransaction() == OGRERR_NONE;
+    GIntBig features = 0;
     for (const auto &track : IsoData.trk.Items())
         for (const auto &seg : track->Items()) {
             if (seg->Count() < 2)
@@ -524,12 +525,32 @@ void WriteContours(const std::string &path, const model::TGPX &IsoData, TDepthUn
             feature.SetGeometry(&line);
             if (layer->CreateFeature(&feature) != OGRERR_NONE)
                 WriteFailed(path, trap.Text());
+            ++features;
         }
     if (transaction && ds.ds->CommitTransaction() != OGRERR_NONE)
         WriteFailed(path, trap.Text());
     ds.Close();
     if (trap.Failed())
         WriteFailed(path, trap.Text());
+    // The KML and GeoJSON drivers write through a stream whose failures (a full disk) they
+    // do not report, so a cut file would pass for a whole one: reading it back tells.
+    if (*format == TVectorFormat::KML || *format == TVectorFormat::GeoJSON) {
+        const char *const readers[] = {"KML", "LIBKML", "GeoJSON", nullptr};
+        GIntBig found = -1;
+        {
+            GdalErrorTrap parse; // a cut file's parse errors are not the reason to give
+            DatasetCloser back{GDALDataset::FromHandle(GDALOpenEx(out.Inner().c_str(),
+                                                                  GDAL_OF_VECTOR | GDAL_OF_READONLY,
+                                                                  readers, nullptr, nullptr))};
+            if (back.ds != nullptr) {
+                found = 0;
+                for (OGRLayer *l : back.ds->GetLayers())
+                    found += l->GetFeatureCount();
+            }
+        }
+        if (found != features)
+            WriteFailed(path, "the file was cut short (is the disk full?)");
+    }
 
     std::vector<std::string> companions;
     if (*format == TVectorFormat::Shapefile) {
