@@ -37,7 +37,7 @@ field() { python3 -c 'import json, sys; print(eval("s" + sys.argv[2], {"s": json
 grep -q '<name>ISO 2 ft</name>' "$work/iso-ft.gpx" && grep -q '<name>ISO 4 ft</name>' "$work/iso-ft.gpx" ||
   fail "contours in feet are named ISO 2 ft, ISO 4 ft"
 ! grep -q '<name>ISO [0-9]* cm</name>' "$work/iso-ft.gpx" || fail "no contour in feet is named in cm"
-[ "$(field "$work/ft.json" '["levels"][:3]')" = "[2, 4, 6]" ] || fail "the summary's levels are in feet"
+[ "$(field "$work/ft.json" '["contourLevels"][:3]')" = "[2, 4, 6]" ] || fail "the summary's levels are in feet"
 [ "$(od -An -tu4 -j18 -N4 "$work/legend.bmp" | tr -d ' ')" -eq $((420 + 160)) ] ||
   fail "the legend adds its strip to the image"
 

@@ -584,13 +584,10 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         summary["MaxDepth"] = p.MaxDepth;
         summary["contourTracks"] = contours.NumTracks;
         summary["contourPoints"] = contours.NumPoints;
-        // "levels" are the contour levels, unless the water levels of the surveys are asked.
-        if (o.Levels()) {
+        // One key, one meaning: the contours' levels always, the surveys' water levels when asked.
+        summary["contourLevels"] = ContourLevels(IsoData, o.unit);
+        if (o.Levels())
             summary["levels"] = levels;
-            summary["contourLevels"] = ContourLevels(IsoData, o.unit);
-        } else {
-            summary["levels"] = ContourLevels(IsoData, o.unit);
-        }
         if (o.despike)
             summary["flagged"] = flagged.size();
         summary["firstContour"] = FirstContour(IsoData);
