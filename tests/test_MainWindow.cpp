@@ -1,4 +1,5 @@
 #include "app/EditProject.h"
+#include "app/SurveysDialog.h"
 #include "app/Unit1.h"
 #include "support/AtomicFile.h"
 
@@ -11,6 +12,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 #include "TestUtil.h"
@@ -327,4 +329,85 @@ TEST_F(Window, SaveProjectOnAFullDiskKeepsTheProjectAndTheOldBackup) {
     // A backup that cannot be made whole must not cost the one there was.
     EXPECT_EQ(support::ReadWholeFile((dir.path / "saved.bak").string()), oldBackup);
     EXPECT_EQ(dir.Entries(), 3u); // lake.gpx, saved.gpx, saved.bak: no temporary left
+}
+
+namespace {
+
+// A shore and one line of 40 soundings 2 m apart at about 5 m, one of them a 15 m spike.
+std::string SpikyLakeGpx(const std::string &name, double level) {
+    std::string line;
+    for (int i = 0; i < 40; ++i)
+        line += Point(47.05, 8.02 + i * 0.000026, (i == 20 ? 1500 : 500 + (i % 3)) + level);
+    return "<gpx><trk><name>A</name><trkseg>" + Point(47.0, 8.0, 0) + Point(47.0, 8.1, 0) + Point(47.1, 8.1, 0) +
+           Point(47.1, 8.0, 0) + Point(47.0, 8.0, 0) + "</trkseg></trk><trk><name>" + name + "</name><trkseg>" + line +
+           "</trkseg></trk></gpx>";
+}
+
+} // namespace
+
+TEST_F(Window, SpikesAreFlaggedReviewedAndUndone) {
+    form.AddFiles({dir.File("lake.gpx", SpikyLakeGpx("S", 0))});
+    ASSERT_EQ(form.MaxDepth, 1500);
+    model::TGPXtrkseg &line = *form.GPXdata.trk[1]->First();
+    QTest::mouseClick(edit.btnFindSpikes, Qt::LeftButton);
+    EXPECT_EQ(Panel(0), "1 soundings flagged");
+    EXPECT_TRUE(line.Get(20)->Flagged);
+    EXPECT_EQ(form.MaxDepth, 502); // taken over the unflagged soundings
+
+    edit.StepSpike(+1);
+    EXPECT_EQ(Panel(0).rfind("Spike 1 of 1 at ", 0), 0u) << Panel(0);
+    form.Undo();
+    EXPECT_FALSE(line.Get(20)->Flagged);
+    form.Redo();
+    EXPECT_TRUE(line.Get(20)->Flagged);
+
+    // Deleting the flagged soundings joins the same history as the other deletes.
+    edit.btnDeleteFlaggedClick();
+    EXPECT_EQ(line.Count(), 39);
+    form.Undo();
+    ASSERT_EQ(line.Count(), 40);
+    EXPECT_EQ(line.Get(20)->HBdepth, 1500);
+    EXPECT_TRUE(line.Get(20)->Flagged);
+    edit.tvItems->setCurrentItem(edit.tvItems->topLevelItem(0)->child(0)->child(1));
+    dialogs.yesNoAnswers = {true};
+    edit.btnDeleteEntryClick();
+    EXPECT_EQ(form.GPXdata.trk.Count(), 1);
+    form.Undo();
+    EXPECT_EQ(form.GPXdata.trk.Count(), 2);
+    EXPECT_EQ(form.GPXdata.trk[1]->First(), &line);
+
+    // The flag survives a save and a new load.
+    const std::string saved = dir.File("saved.gpx", "");
+    dialogs.saveAnswers = {saved};
+    dialogs.yesNoAnswers = {true};
+    form.btnTrkSaveGPXClick();
+    EXPECT_FALSE(form.History.CanUndo()); // a save ends the history
+    TForm1 again;
+    support::ScriptedDialogs quiet;
+    again.SetDialogs(&quiet);
+    again.AddFiles({saved});
+    ASSERT_EQ(again.GPXdata.trk.Count(), 2);
+    EXPECT_TRUE(again.GPXdata.trk[1]->First()->Get(20)->Flagged);
+}
+
+TEST_F(Window, SurveysCarryTheirLevelOffsets) {
+    form.AddFiles({dir.File("day1.gpx", SpikyLakeGpx("D1", 0)), dir.File("day2.gpx", SpikyLakeGpx("D2", 30))});
+    ASSERT_EQ(form.Project.Surveys.size(), 2u); // each file of soundings is a survey
+    EXPECT_EQ(form.Project.Surveys[1].Name, "day2.gpx");
+    form.ShowSurveys = [](app::TSurveysForm &surveys) {
+        surveys.tblSurveys->item(1, 3)->setText("-30");
+        surveys.btnOK->click();
+        return true;
+    };
+    form.btnSurveysClick();
+    EXPECT_EQ(form.Project.Surveys[1].OffsetCm, -30);
+    EXPECT_TRUE(form.Modified);
+    // The document keeps the recorded depths; a save asks which to write.
+    EXPECT_EQ(form.GPXdata.trk[3]->First()->Get(0)->HBdepth, 530);
+    const std::string saved = dir.File("corrected.gpx", "");
+    dialogs.saveAnswers = {saved};
+    dialogs.yesNoAnswers = {true, true}; // overwrite, corrected depths
+    form.btnTrkSaveGPXClick();
+    EXPECT_NE(support::ReadWholeFile(saved).find("<h:depth>500.0</h:depth>"), std::string::npos);
+    EXPECT_EQ(form.GPXdata.trk[3]->First()->Get(0)->HBdepth, 530);
 }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -319,4 +320,46 @@ TEST_F(Run, ClosingDuringARunStopsAndWaitsForTheWorkers) {
     form.close(); // must neither crash nor hang
     EXPECT_FALSE(form.Interpolating());
     EXPECT_FALSE(form.InterpLoaded);
+}
+
+TEST_F(Run, FeetAndTheChartsExports) {
+    form.cbUnits->setCurrentIndex(1); // feet
+    EXPECT_TRUE(form.lblMaxDepth->text().endsWith(" ft")) << form.lblMaxDepth->text().toStdString();
+    EXPECT_EQ(form.lblIsoStepUnit->text(), "ft");
+    ASSERT_NO_FATAL_FAILURE(Interpolate());
+    form.btnIsoMapClick(); // every 5 ft from 5 ft
+    ASSERT_GT(form.IsoData.trk.Count(), 3);
+    bool inFeet = false;
+    for (const auto &t : form.IsoData.trk.Items())
+        if (t->name != "Shoreline") {
+            EXPECT_EQ(t->name.substr(t->name.size() - 3), " ft") << t->name;
+            inFeet = true;
+        }
+    EXPECT_TRUE(inFeet);
+    EXPECT_EQ(form.IsoData.trk[3]->First()->First()->HBdepth, 152.4); // 5 ft
+
+    dialogs.saveAnswers = {P("grid.tif"), P("chart.kmz"), P("iso.gpkg")};
+    form.btnExportGridClick();
+    form.btnExportKMZClick();
+    form.btnIsoSaveGPXClick();
+    for (const char *name : {"grid.tif", "chart.kmz", "iso.gpkg"})
+        EXPECT_GT(fs::file_size(P(name)), 1000u) << name;
+
+    // With the legend the image is wider; the chart's pixels stay where they were.
+    form.cbLegend->setChecked(true);
+    dialogs.saveAnswers = {P("legend.bmp")};
+    form.SaveImage(form.InterpolatedImage->Control.Bitmap, true, &form.ChartFrame);
+    const std::string bmp = support::ReadWholeFile(P("legend.bmp"));
+    ASSERT_GT(bmp.size(), 26u);
+    std::int32_t width = 0;
+    std::memcpy(&width, bmp.data() + 18, 4);
+    EXPECT_GT(width, form.InterpolatedImage->Control.Bitmap.width());
+
+    // Coverage hatches cells far from every sounding: the chart changes, the grid does not.
+    const QImage before = form.InterpolatedImage->Control.Bitmap.copy();
+    const std::vector<float> grid = form.InterpResultArray.Cells();
+    form.udCoverage->setValue(5);
+    form.cbCoverage->setChecked(true);
+    EXPECT_NE(form.InterpolatedImage->Control.Bitmap, before);
+    EXPECT_TRUE(form.InterpResultArray.Cells() == grid);
 }

@@ -224,7 +224,7 @@ void TEditProjectForm::StepSpike(int direction) {
     main_.RedrawProjectMap();
     view.DrawPoint4D(spike_, view.Options.CutPointColor, 2, "");
     main_.SetStatus(0, "Spike " + std::to_string(spikeIndex_ + 1) + " of " + std::to_string(n) + " at " +
-                           spike_->Coord() + ", Depth: " + support::FloatToStrF(spike_->HBdepth / 100, 4, 2) + "m");
+                           spike_->Coord() + ", Depth: " + main_.SampleDepthText(spike_->HBdepth));
 }
 
 void TEditProjectForm::btnKeepSoundingClick() {

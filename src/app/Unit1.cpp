@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -248,6 +249,14 @@ void TForm1::BuildProjectPage() {
     for (QPushButton *b : {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut})
         b->setEnabled(false);
     Box(panel, {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut});
+    cbUnits = Named(new QComboBox, "cbUnits", "Depths shown and entered in metres or in feet (files keep their own units).");
+    cbUnits->addItems({"Metres", "Feet"});
+    auto *unitsRow = new QWidget;
+    auto *unitsLayout = new QHBoxLayout(unitsRow);
+    unitsLayout->setContentsMargins(0, 0, 0, 0);
+    unitsLayout->addWidget(new QLabel("Units"));
+    unitsLayout->addWidget(cbUnits, 1);
+    Box(panel, {unitsRow});
     btnActionHTFile = Button("btnActionHTFile", "Make HT File...");
     btnActionInterpolate = Button("btnActionInterpolate", "Interpolate...");
     btnStartOver = Button("btnStartOver", "Start over", "Clear all loaded data and start over.");
@@ -275,6 +284,7 @@ void TForm1::BuildProjectPage() {
     connect(btnTrkZoomOut, &QPushButton::clicked, this, [this] { btnTrkZoomOutClick(); });
     connect(btnActionInterpolate, &QPushButton::clicked, this, [this] { btnActionInterpolateClick(); });
     connect(btnStartOver, &QPushButton::clicked, this, [this] { btnStartOverClick(); });
+    connect(cbUnits, &QComboBox::currentIndexChanged, this, [this] { UnitsChanged(); });
     GPXImage->setCursor(Qt::SizeAllCursor);
     GPXImage->OnMouseDown = [this](QMouseEvent *e) { Guarded([&] { GPXImageMouseDown(e); }); };
     GPXImage->OnMouseMove = [this](QMouseEvent *e) { Guarded([&] { GPXImageMouseMove(e); }); };
@@ -334,7 +344,22 @@ void TForm1::BuildInterpolatorPage() {
                 lblInterpolationWidth, new QLabel("Don't Care Radius"), udDontCareRadius,
                 lblDontCareRadius, new QLabel("Apply Smoothing"), smoothRow});
     btnInterpolSaveBMP = Button("btnInterpolSaveBMP", "Save Image...", "Save current view to a graphic file.");
-    Box(panel, {btnInterpolSaveBMP});
+    cbLegend = Named(new QCheckBox("with legend"), "cbLegend",
+                     "Add the colour bar with its depths, a scale bar, the north arrow and the date to the saved image.");
+    btnExportGrid = Button("btnExportGrid", "Export Grid...",
+                           "Save the depth grid as a GeoTIFF: depth in metres and the distance to the nearest sounding.");
+    btnExportKMZ = Button("btnExportKMZ", "Export KMZ...", "Save the chart and its contours as a Google Earth overlay.");
+    cbCoverage = Named(new QCheckBox("Show coverage"), "cbCoverage",
+                       "Hatch the cells farther from any sounding than the distance below: only interpolated there.");
+    udCoverage = Spin("udCoverage", 1, 9999, 5, 25, 4, "Metres from the nearest sounding");
+    auto *coverageRow = new QWidget;
+    auto *coverageLayout = new QHBoxLayout(coverageRow);
+    coverageLayout->setContentsMargins(0, 0, 0, 0);
+    coverageLayout->addWidget(udCoverage);
+    coverageLayout->addWidget(new QLabel("m"));
+    for (QPushButton *b : {btnExportGrid, btnExportKMZ})
+        b->setEnabled(false);
+    Box(panel, {btnInterpolSaveBMP, cbLegend, btnExportGrid, btnExportKMZ, cbCoverage, coverageRow});
     btnActionISOChart = Button("btnActionISOChart", "Make Isometric Chart");
     Box(panel, {btnActionISOChart});
     panel->addStretch(1);
@@ -349,6 +374,13 @@ void TForm1::BuildInterpolatorPage() {
     connect(tbInterpolateThrds, &QSlider::valueChanged, this, [this](int v) {
         lblInterpolateThrds->setText("CPUs for calculation: " + QString::number(v));
     });
+    connect(btnExportGrid, &QPushButton::clicked, this, [this] { Guarded([&] { btnExportGridClick(); }); });
+    connect(btnExportKMZ, &QPushButton::clicked, this, [this] { Guarded([&] { btnExportKMZClick(); }); });
+    connect(cbCoverage, &QCheckBox::toggled, this, [this] { Guarded([&] { DrawInterpolatedImage(); }); });
+    connect(udCoverage, &QSpinBox::valueChanged, this, [this] {
+        if (cbCoverage->isChecked())
+            Guarded([&] { DrawInterpolatedImage(); });
+    });
     connect(tbInterpolatorStyle, &QSlider::valueChanged, this, [this](int v) {
         lblInterpolateStyle->setText("Interpolator Style: " + QString::number(v));
     });
@@ -361,16 +393,17 @@ void TForm1::BuildContourPage() {
     btnIsoMap = Button("btnIsoMap", "Start Contour Builder", "Creates an ISO style contour chart.");
     edtIsoStep = Digits("edtIsoStep", "100", 4);
     edtIsoStart = Digits("edtIsoStart", "100", 4);
-    auto withUnit = [](QLineEdit *e) {
+    auto withUnit = [](QLineEdit *e, QLabel *&unit) {
         auto *w = new QWidget;
         auto *row = new QHBoxLayout(w);
         row->setContentsMargins(0, 0, 0, 0);
         row->addWidget(e);
-        row->addWidget(new QLabel("cm"));
+        unit = new QLabel("cm");
+        row->addWidget(unit);
         return w;
     };
-    Box(panel, {btnIsoMap, new QLabel("Step size"), withUnit(edtIsoStep), new QLabel("Min depth"),
-                withUnit(edtIsoStart)});
+    Box(panel, {btnIsoMap, new QLabel("Step size"), withUnit(edtIsoStep, lblIsoStepUnit), new QLabel("Min depth"),
+                withUnit(edtIsoStart, lblIsoStartUnit)});
     btnCreateHT = Button("btnCreateHT", "Save as HT File",
                          "This will create an HT file which could be uploaded to your Humminbird unit");
     edtTrackName = Named(new QLineEdit("NewTrack"), "edtTrackName");
@@ -383,8 +416,11 @@ void TForm1::BuildContourPage() {
     btnHtZoom->setFlat(true);
     Box(panel, {btnHtFit, btnHtZoom});
     btnIsoSaveBMP = Button("btnIsoSaveBMP", "Save Image...", "Save current view to a graphic file.");
-    btnIsoSaveGPX = Button("btnIsoSaveGPX", "Save Tracks...", "Save current view to GPX");
-    Box(panel, {btnIsoSaveBMP, btnIsoSaveGPX});
+    btnIsoSaveGPX = Button("btnIsoSaveGPX", "Save Tracks...",
+                           "Save current view to GPX, or to a GeoPackage, shapefile, KML or GeoJSON file");
+    cbIsoLegend = Named(new QCheckBox("with legend"), "cbIsoLegend",
+                        "Add the colour bar with its depths, a scale bar, the north arrow and the date to the saved image.");
+    Box(panel, {btnIsoSaveBMP, cbIsoLegend, btnIsoSaveGPX});
     panel->addStretch(1);
     lblNumIsoTracks = Label("lblNumIsoTracks");
     lblGeneratedPoints = Label("lblGeneratedPoints");
@@ -487,12 +523,12 @@ void TForm1::ShowPage(QWidget *page, bool visible) {
 void TForm1::ResetProjectState() {
     FileLoaded = false;
     MaxDepth = 0;
-    SetStatus(4, "0m");
+    SetStatus(4, Unit() == depth::TDepthUnit::Feet ? "0ft" : "0m");
     for (QLabel *l : {lblMaxDepth, lblMaxDepth1, lblMapSize, lblMapSize1, lblImageSize,
                       lblImageSize1, lblResolution, lblResolution1, lblNumPoints, lblNumPoints1})
         l->clear();
     SetStatus(5, "");
-    SetStatus(2, "0m");
+    SetStatus(2, Unit() == depth::TDepthUnit::Feet ? "0ft" : "0m");
     lblGeneratedPoints->clear();
     lblWritePoints->clear();
     lblNumIsoTracks->clear();
@@ -533,7 +569,8 @@ void TForm1::ResetProjectState() {
 void TForm1::DiscardChart() {
     InterpLoaded = false;
     Project.DiscardChart();
-    for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap})
+    coverage_ = depth::TMatSingle();
+    for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap, btnExportGrid, btnExportKMZ})
         b->setEnabled(false);
     if (PageControl->currentWidget() == TabInterpolator)
         Guarded([&] { UpdateInterpolatorSettings(); });
@@ -655,8 +692,43 @@ void TForm1::btnStartOverClick() {
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
+depth::TDepthUnit TForm1::Unit() const {
+    return cbUnits->currentIndex() == 1 ? depth::TDepthUnit::Feet : depth::TDepthUnit::Metres;
+}
+
+std::string TForm1::DepthText(double cm) const {
+    if (Unit() == depth::TDepthUnit::Metres)
+        return std::to_string(static_cast<long long>(cm)) + " cm";
+    return support::FloatToStrF(depth::CmToUnit(cm, depth::TDepthUnit::Feet), 15, 1) + " ft";
+}
+
+std::string TForm1::SampleDepthText(double cm) const {
+    if (Unit() == depth::TDepthUnit::Metres)
+        return support::FloatToStrF(cm / 100, 4, 2) + "m";
+    return support::FloatToStrF(depth::CmToUnit(cm, depth::TDepthUnit::Feet), 4, 2) + "ft";
+}
+
+void TForm1::UnitsChanged() {
+    const bool feet = Unit() == depth::TDepthUnit::Feet;
+    for (QLabel *l : {lblIsoStepUnit, lblIsoStartUnit})
+        l->setText(feet ? "ft" : "cm");
+    // A contour step of 100 cm is no step in feet: the boxes follow with a usual one.
+    if (feet && edtIsoStep->text() == "100" && edtIsoStart->text() == "100") {
+        edtIsoStep->setText("5");
+        edtIsoStart->setText("5");
+    } else if (!feet && edtIsoStep->text() == "5" && edtIsoStart->text() == "5") {
+        edtIsoStep->setText("100");
+        edtIsoStart->setText("100");
+    }
+    SetStatus(2, feet ? "0ft" : "0m");
+    if (FileLoaded)
+        UpdateStatistics();
+    else
+        SetStatus(4, feet ? "0ft" : "0m");
+}
+
 void TForm1::UpdateStatistics() {
-    const std::string depth = std::to_string(GPXView.MaxDepth) + " cm";
+    const std::string depth = DepthText(GPXView.MaxDepth);
     SetStatus(4, depth);
     model::TPoint4D2 c;
     c.Longitude = GPXView.XToLo(0);
@@ -672,7 +744,10 @@ void TForm1::UpdateStatistics() {
         "Max Depth: " + depth,
         "Area: " + std::to_string(W) + " x " + std::to_string(H) + " m",
         "Screen Size: " + std::to_string(GPXImage->width()) + " x " + std::to_string(GPXImage->height()) + " px",
-        "Resolution: " + std::to_string(W * 100 / iw) + " x " + std::to_string(H * 100 / ih) + " cm",
+        Unit() == depth::TDepthUnit::Metres
+            ? "Resolution: " + std::to_string(W * 100 / iw) + " x " + std::to_string(H * 100 / ih) + " cm"
+            : "Resolution: " + support::FloatToStrF(W * 100.0 / iw / 30.48, 15, 2) + " x " +
+                  support::FloatToStrF(H * 100.0 / ih / 30.48, 15, 2) + " ft",
         "Samples: " + std::to_string(points)};
     for (int i = 0; i < 5; ++i) {
         labels[i].first->setText(Q(texts[i]));

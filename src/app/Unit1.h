@@ -25,6 +25,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -103,6 +104,18 @@ class TForm1 : public QMainWindow {
     TImageView *GPXImage;
 
     QPushButton *btnInterpolate, *btnInterpolSaveBMP, *btnActionISOChart;
+    // The chart where other tools can use it, and how it is shown.
+    QPushButton *btnExportGrid, *btnExportKMZ;
+    QCheckBox *cbLegend, *cbIsoLegend, *cbCoverage;
+    QSpinBox *udCoverage; // metres from the nearest sounding beyond which a cell is "not measured"
+    QComboBox *cbUnits;   // metres or feet for every depth shown and entered
+    QLabel *lblIsoStepUnit, *lblIsoStartUnit;
+    depth::TDepthUnit Unit() const;
+    void UnitsChanged();
+    std::string DepthText(double cm) const; // "2341 cm" in metres, "76.8 ft" in feet
+    std::string SampleDepthText(double cm) const; // "5.67m" in metres, "18.60ft" in feet
+    void btnExportGridClick();
+    void btnExportKMZClick();
     QLabel *lblInterpolateThrds, *lblInterpolateStyle, *lblInterpolationWidth, *lblDontCareRadius;
     TSelectionSlider *tbInterpolateThrds;
     QSlider *tbInterpolatorStyle;
@@ -170,7 +183,9 @@ class TForm1 : public QMainWindow {
     void DrawInterpolatedImage();
     void RefreshInterpolatedImage(); // the chart, else the band preview, at the image's size
     void InterpolatedImageMouseMove(QMouseEvent *e);
-    void SaveImage(const QImage &image); // the "Save Image..." of both pages
+    // The "Save Image..." of both pages; with `legend`, the colour bar, a scale bar for
+    // `frame`, the north arrow and the date beside the image.
+    void SaveImage(const QImage &image, bool legend = false, const mapview::TViewport *frame = nullptr);
     void btnActionISOChartClick();
 
     // Contour Builder page
@@ -230,6 +245,8 @@ class TForm1 : public QMainWindow {
     // The run under way: the interpolator and the workers; a timer shows their progress.
     std::unique_ptr<depth::TShepardInterp> ShepardInterp;
     std::unique_ptr<depth::TStripeRunner> runner_;
+    depth::TMatSingle coverage_; // distance of each chart cell to its nearest sounding; made when first shown
+    const depth::TMatSingle &Coverage();
     QTimer *runProgress_ = nullptr;
 };
 

@@ -25,7 +25,12 @@ void TForm1::ConnectContourPage() {
     connect(btnIsoMap, &QPushButton::clicked, this, [this] { Guarded([&] { btnIsoMapClick(); }); });
     connect(btnCreateHT, &QPushButton::clicked, this, [this] { Guarded([&] { btnCreateHTClick(); }); });
     connect(btnIsoSaveGPX, &QPushButton::clicked, this, [this] { Guarded([&] { btnIsoSaveGPXClick(); }); });
-    connect(btnIsoSaveBMP, &QPushButton::clicked, this, [this] { Guarded([&] { SaveImage(IsoImage->Control.Bitmap); }); });
+    connect(btnIsoSaveBMP, &QPushButton::clicked, this, [this] {
+        Guarded([&] {
+            const mapview::TViewport frame = IsoView.Viewport();
+            SaveImage(IsoImage->Control.Bitmap, cbIsoLegend->isChecked(), &frame);
+        });
+    });
     connect(btnActionHTFile, &QPushButton::clicked, this, [this] { Guarded([&] { btnActionHTFileClick(); }); });
     connect(btnHtFit, &QPushButton::clicked, this, [this] { Guarded([&] { btnHtFitClick(); }); });
     connect(btnHtZoom, &QPushButton::clicked, this, [this] { btnHtZoomClick(); });
@@ -63,7 +68,7 @@ void TForm1::btnIsoMapClick() {
         Finally done{*this};
         depth::TContourSummary summary = Project.TraceContours(
             edtIsoStart->text().toStdString(), edtIsoStep->text().toStdString(),
-            &imgDebug->Control.Bitmap, [this](float o) { return FGradient().ColorAt(o); });
+            &imgDebug->Control.Bitmap, [this](float o) { return FGradient().ColorAt(o); }, Unit());
         lblNumIsoTracks->setText(QString::fromStdString(summary.NumIsoTracksText()));
         lblGeneratedPoints->setText(QString::fromStdString(summary.GeneratedPointsText()));
     }
@@ -89,7 +94,7 @@ void TForm1::btnCreateHTClick() {
                             QString::number(exporter.PointsWritten) + " points");
 }
 
-void TForm1::btnIsoSaveGPXClick() { depth::btnIsoSaveGPXClick(IsoData, FileLoaded, *Dialogs); }
+void TForm1::btnIsoSaveGPXClick() { depth::btnIsoSaveGPXClick(IsoData, FileLoaded, *Dialogs, Unit()); }
 
 void TForm1::btnActionHTFileClick() {
     QApplication::setOverrideCursor(Qt::WaitCursor);

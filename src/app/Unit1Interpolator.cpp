@@ -7,13 +7,17 @@
 
 #include "depth/DepthChart.h"
 #include "depth/Interpolation.h"
+#include "depth/GisExport.h"
+#include "depth/Legend.h"
 #include "mapview/BandRaster.h"
 #include "support/FilePath.h"
 #include "support/ImageFiles.h"
 #include "support/NumText.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QDate>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -35,8 +39,9 @@ void TForm1::ConnectInterpolatorPage() {
     });
     connect(udDontCareRadius, &QSpinBox::valueChanged, this, [this] { edtDontCareRadiusChange(); });
     connect(btnInterpolate, &QPushButton::clicked, this, [this] { Guarded([&] { btnInterpolateClick(); }); });
-    connect(btnInterpolSaveBMP, &QPushButton::clicked, this,
-            [this] { Guarded([&] { SaveImage(InterpolatedImage->Control.Bitmap); }); });
+    connect(btnInterpolSaveBMP, &QPushButton::clicked, this, [this] {
+        Guarded([&] { SaveImage(InterpolatedImage->Control.Bitmap, cbLegend->isChecked(), &ChartFrame); });
+    });
     connect(btnActionISOChart, &QPushButton::clicked, this, [this] { btnActionISOChartClick(); });
     InterpolatedImage->OnMouseMove = [this](QMouseEvent *e) { Guarded([&] { InterpolatedImageMouseMove(e); }); };
     // The image changes size when the progress bar shows or hides: the chart is drawn again
@@ -163,6 +168,7 @@ void TForm1::FinishInterpolation() {
     ShepardInterp.reset();
     Project.KeepChart();
     Project.Smooth(udSmoothingRuns->value());
+    coverage_ = depth::TMatSingle();
     SetRunning(false);
     QApplication::restoreOverrideCursor();
     btnInterpolate->setEnabled(true);
@@ -170,9 +176,8 @@ void TForm1::FinishInterpolation() {
     pbInterpolate->hide();
     InterpLoaded = true;
     DrawInterpolatedImage();
-    btnInterpolSaveBMP->setEnabled(true);
-    btnActionISOChart->setEnabled(true);
-    btnIsoMap->setEnabled(true);
+    for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap, btnExportGrid, btnExportKMZ})
+        b->setEnabled(true);
 }
 
 void TForm1::closeEvent(QCloseEvent *e) {
@@ -204,7 +209,47 @@ void TForm1::DrawInterpolatedImage() {
                                  FGradient(), Project.ChartShorelines,
                                  0xFF000000u | ((clShallowWater & 0xFF) << 16) | (clShallowWater & 0xFF00) |
                                      ((clShallowWater >> 16) & 0xFF));
+    if (cbCoverage->isChecked())
+        depth::DrawUncoveredCells(InterpolatedImage->Control.Bitmap,
+                                  depth::UncoveredCells(Coverage(), ChartMask, udCoverage->value()),
+                                  depth::TCoverageStyle::Hatched);
     InterpolatedImage->update();
+}
+
+const depth::TMatSingle &TForm1::Coverage() {
+    if (coverage_.Empty()) {
+        // The soundings only: the shore samples come first and would make every shore measured.
+        const std::span<const depth::TPointF> soundings(InCoord.data() + Project.ShoreSamples,
+                                                        InCoord.size() - Project.ShoreSamples);
+        coverage_ = depth::SoundingDistance(ChartFrame, soundings);
+    }
+    return coverage_;
+}
+
+void TForm1::btnExportGridClick() {
+    if (!InterpLoaded)
+        return;
+    std::optional<std::string> path = Dialogs->SaveFile("Export grid", "GeoTIFF|*.tif", "tif");
+    if (!path || !support::MayOverwrite(*Dialogs, *path))
+        return;
+    depth::WriteGridGeoTIFF(*path, InterpResultArray, ChartMask, ChartFrame, Project.ChartMaxDepth, Coverage());
+    SetStatus(0, "Saved " + support::FileNameOf(*path));
+}
+
+void TForm1::btnExportKMZClick() {
+    if (!InterpLoaded)
+        return;
+    std::optional<std::string> path = Dialogs->SaveFile("Export KMZ", "Google Earth overlay|*.kmz", "kmz");
+    if (!path || !support::MayOverwrite(*Dialogs, *path))
+        return;
+    // The chart at the grid's size, as shown, with the contours traced from it.
+    QImage chart(ChartFrame.Width, ChartFrame.Height, QImage::Format_ARGB32);
+    depth::DrawInterpolatedImage(chart, InterpResultArray, ChartMask, FGradient(), Project.ChartShorelines);
+    if (cbCoverage->isChecked())
+        depth::DrawUncoveredCells(chart, depth::UncoveredCells(Coverage(), ChartMask, udCoverage->value()),
+                                  depth::TCoverageStyle::Hatched);
+    depth::WriteKMZ(*path, chart, ChartMask, ChartFrame, IsoData);
+    SetStatus(0, "Saved " + support::FileNameOf(*path));
 }
 
 void TForm1::InterpolatedImageMouseMove(QMouseEvent *e) {
@@ -218,14 +263,17 @@ void TForm1::InterpolatedImageMouseMove(QMouseEvent *e) {
     if (ChartMask.InRaster(x, y) && ChartMask.Get(x, y) && x < InterpResultArray.Width() &&
         y < InterpResultArray.Height()) {
         // The grid holds depth / MaxDepth of its run; shown in metres like the sample read-out.
-        const double metres = static_cast<double>(InterpResultArray[x][y]) * Project.ChartMaxDepth / 100.0;
-        SetStatus(0, "Depth: " + support::FloatToStrF(metres, 4, 2) + " m");
+        const double cm = static_cast<double>(InterpResultArray[x][y]) * Project.ChartMaxDepth;
+        if (Unit() == depth::TDepthUnit::Metres)
+            SetStatus(0, "Depth: " + support::FloatToStrF(cm / 100.0, 4, 2) + " m");
+        else
+            SetStatus(0, "Depth: " + support::FloatToStrF(depth::CmToUnit(cm, depth::TDepthUnit::Feet), 4, 2) + " ft");
     } else {
         SetStatus(0, "undiscovered area...");
     }
 }
 
-void TForm1::SaveImage(const QImage &image) {
+void TForm1::SaveImage(const QImage &shown, bool legend, const mapview::TViewport *frame) {
     if (!FileLoaded)
         return;
     std::optional<std::string> path =
@@ -234,6 +282,9 @@ void TForm1::SaveImage(const QImage &image) {
         return;
     if (!support::MayOverwrite(*Dialogs, *path))
         return;
+    const QImage image = legend && frame ? depth::AddLegend(shown, FGradient(), Project.ChartMaxDepth, *frame, Unit(),
+                                                             QDate::currentDate().toString(Qt::ISODate).toStdString())
+                                         : shown;
     try {
         support::SaveImage(*path, reinterpret_cast<const std::uint32_t *>(image.constBits()),
                            image.width(), image.height(),

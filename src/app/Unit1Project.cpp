@@ -273,8 +273,7 @@ void TForm1::GPXImageMouseMove(QMouseEvent *e) {
         if (model::TGPXwpt *p = GPXView.wptSelection) {
             GPXView.DrawPoint4D(p, GPXView.Options.CutPointColor, 2, "");
             GPXImage->update();
-            SetStatus(0, "Delete Point at " + p->Coord() + ", Depth: " +
-                             support::FloatToStrF(p->HBdepth / 100, 4, 2) + "m");
+            SetStatus(0, "Delete Point at " + p->Coord() + ", Depth: " + SampleDepthText(p->HBdepth));
         }
     }
 }

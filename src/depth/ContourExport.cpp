@@ -1,5 +1,8 @@
 #include "depth/ContourExport.h"
 
+#include "depth/FormatRegistry.h"
+#include "support/FilePath.h"
+
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
 #include "support/AtomicFile.h"
@@ -31,11 +34,6 @@ std::string FirstCharacters(const std::string &utf8, std::size_t count) {
             return utf8.substr(0, i);
     }
     return utf8;
-}
-
-bool FileExists(const std::string &path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
 }
 
 long long CountPoints(const model::TGPX &doc) {
@@ -167,7 +165,7 @@ std::optional<std::string> THTExport::ChooseFile(const std::string &defaultName)
         path = *chosen;
         lastFolder_ = std::filesystem::path(path).parent_path().string();
     }
-    if (FileExists(path) && !dialogs_.AskYesNo("Overwrite existing " + path + " ?"))
+    if (!support::MayOverwrite(dialogs_, path, "Overwrite existing "))
         return std::nullopt;
     return path;
 }
@@ -355,19 +353,24 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
 // ---------------------------------------------------------------------------------------
 // GPX export and "Make HT File..."
 
-bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs) {
+bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs, TDepthUnit unit) {
     if (!FileLoaded)
         return false;
-    std::optional<std::string> path =
-        dialogs.SaveFile("Save iso tracks to GPX", "GPX file|*.gpx", "gpx");
+    // GPX first (the default), then every other format the registry writes.
+    std::optional<std::string> path = dialogs.SaveFile("Save iso tracks to GPX", SaveFilter(), "gpx");
     if (!path || path->empty())
         return false;
-    if (FileExists(*path) && !dialogs.AskYesNo("Overwrite existing " + *path + " ?"))
+    const TFormat *format = FormatOf(*path);
+    if (!format || !format->Write) {
+        dialogs.Error("File extension not supported: " + *path, support::BoxButton::Cancel);
         return false;
-    formats::TGPXFile file;
-    file.GPXd = &IsoData;
+    }
+    if (!support::MayOverwrite(dialogs, *path, "Overwrite existing "))
+        return false;
+    TWriteOptions options;
+    options.Unit = unit;
     try {
-        file.ExportGPX(*path);
+        format->Write(*path, IsoData, options);
     } catch (const std::exception &e) {
         dialogs.Error(e.what());
         return false;

@@ -2,6 +2,7 @@
 // (optionally grouped by a save-order list), GPX export and "Make HT File...".
 #pragma once
 
+#include "depth/Units.h"
 #include "model/GPX.h"
 #include "support/Dialogs.h"
 
@@ -132,7 +133,10 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
 // "Save Tracks...": IsoData as one GPX file; true when written. Nothing happens without a
 // loaded project, after a cancelled dialog or a declined overwrite; write errors are
 // shown and give false.
-bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs);
+// The file's type comes from its extension: GPX, or a GIS format of the registry whose
+// `depth` attribute is in `unit`.
+bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs,
+                        TDepthUnit unit = TDepthUnit::Metres);
 
 // "Make HT File...": appends copies of the project's tracks to the contour document (not
 // emptied first). The page, view and button states are the window's.
