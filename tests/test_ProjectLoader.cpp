@@ -148,6 +148,15 @@ TEST(ProjectLoader, SonarRecordingsAreSoundings) {
     EXPECT_EQ(cut.doc.trk[0]->Get(0)->maxdepth, 254); // 304.8 cm less the offset
     EXPECT_EQ(cut.prompts, std::vector<std::string>{"cut.sl3Track: cut Add Depth [cm]:"});
 
+    // A read cancelled from its progress report adds nothing: the project stays as it was.
+    Project cancelled;
+    int reports = 0;
+    cancelled.loader.Options.Read.Progress = [&](std::uint64_t, std::uint64_t) { return ++reports < 1; };
+    EXPECT_THROW(cancelled.loader.LoadFile(dir.File("Sonar0002.sl2", log.bytes)), std::runtime_error);
+    EXPECT_GT(reports, 0);
+    EXPECT_EQ(cancelled.doc.trk.Count(), 0);
+    EXPECT_EQ(cancelled.loader.MaxDepth, 0);
+
     // A Humminbird recording: the .DAT with its folder.
     const std::string dat = dir.File("R00007.DAT", sonarfix::WriteDat(1382657324));
     std::filesystem::create_directory(dir.path / "R00007");

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 
 #include <filesystem>
@@ -66,6 +67,22 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
         return *v;
     };
     loader.InterpolatorEnabled = btnInterpolate->isEnabled();
+    // Long reads (sonar recordings, big CSV files) show their progress and can be cancelled;
+    // a cancelled file adds nothing.
+    QProgressDialog progress(this);
+    progress.setWindowTitle("Add Files...");
+    progress.setCancelButtonText("Cancel");
+    progress.setRange(0, 1000);
+    progress.setMinimumDuration(400);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoReset(false);
+    progress.reset();
+    std::string reading;
+    loader.Options.Read.Progress = [&](std::uint64_t done, std::uint64_t total) {
+        progress.setLabelText(QString::fromStdString("Reading " + support::FileNameOf(reading)));
+        progress.setValue(total ? static_cast<int>(done * 1000 / total) : 0); // also handles events
+        return !progress.wasCanceled();
+    };
     // Every chosen file is read, also after one that failed; the failures are named, each
     // with its reason, in one box after the last file.
     std::vector<std::string> failed;
@@ -82,6 +99,7 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
             loader.Options.OffsetFor = [&](const std::string &what) {
                 return askInteger("Add value to dataset", what + " Add Depth [cm]:");
             };
+        reading = file;
         try {
             const int before = GPXdata.trk.Count();
             if (loader.LoadFile(file) == 0) {
@@ -93,9 +111,12 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
         } catch (const depth::UnsupportedExtension &e) {
             failed.push_back(e.what()); // "File extension not supported: " and the path
         } catch (const std::exception &e) {
+            if (progress.wasCanceled()) // the user's choice, not a fault of the file
+                break;
             failed.push_back(file + ": " + e.what());
         }
     }
+    progress.reset();
     if (!failed.empty()) {
         std::string text = "Error while loading file.";
         for (const std::string &f : failed)
