@@ -4,9 +4,14 @@
 #include "app/ChangeSaveOrder.h"
 #include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
+#include "app/SurveysDialog.h"
+#include "depth/Legend.h"
 #include "app/Unit1.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
@@ -83,6 +88,18 @@ int main(int argc, char **argv) {
     Settle();
     form.grab().save(out + "/depth-chart.png");
 
+    // The chart with its legend as "Save Image..." writes it, and the coverage view with the
+    // export controls.
+    depth::AddLegend(form.InterpolatedImage->Control.Bitmap, form.FGradient(), form.Project.ChartMaxDepth,
+                     form.ChartFrame, depth::TDepthUnit::Metres, "2026-12-11")
+        .save(out + "/chart-legend.png");
+    form.cbLegend->setChecked(true);
+    form.udCoverage->setValue(15);
+    form.cbCoverage->setChecked(true);
+    Settle();
+    form.grab().save(out + "/coverage.png");
+    form.cbCoverage->setChecked(false);
+
     // Contours, the save-order dialog of "Seperate by Depth", the colour model editor.
     form.btnActionISOChartClick();
     form.btnIsoMapClick();
@@ -98,6 +115,43 @@ int main(int argc, char **argv) {
     form.ColorModelEditorForm->show();
     Settle();
     form.ColorModelEditorForm->grab().save(out + "/color-editor.png");
+
+    // Spikes under review: a few soundings flagged, the dialog on the first of them.
+    {
+        model::TEdit flags("flags for the picture");
+        const auto &track = *form.GPXdata.trk.Last();
+        for (int s = 1; s < track.Count() && flags.Steps() < 5; s += 2)
+            if (track[s]->Count() > 30)
+                flags.SetFlag(*track[s]->Get(track[s]->Count() / 2), true);
+        form.ApplyEdit(std::move(flags));
+        form.PageControl->setCurrentWidget(form.TabProject);
+        edit.show();
+        edit.StepSpike(+1);
+        Settle();
+        QPixmap spikes = form.grab();
+        {
+            QPainter painter(&spikes);
+            painter.drawPixmap(spikes.width() - edit.width() - 20, 40, edit.grab());
+        }
+        spikes.save(out + "/spikes.png");
+        edit.hide();
+    }
+
+    // Two survey days at their water levels: the surveys dialog after "Estimate Levels".
+    dialogs.yesNoAnswers = {true, true}; // discard the picture's flags; take the estimates
+    form.btnStartOverClick();
+    form.AddFiles({QDir(lake).filePath("shoreline.gpx").toStdString(),
+                   QDir(lake).filePath("by-day/soundings-day1.gpx").toStdString(),
+                   QDir(lake).filePath("by-day/soundings-day2.gpx").toStdString()});
+    form.ShowSurveys = [&](app::TSurveysForm &surveys) {
+        surveys.show();
+        surveys.btnEstimateClick();
+        Settle();
+        surveys.grab().save(out + "/surveys.png");
+        return false;
+    };
+    form.btnSurveysClick();
+
     for (const auto &shown : dialogs.shown)
         std::cerr << "shown: " << shown.text << "\n";
     return 0;
