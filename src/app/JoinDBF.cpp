@@ -1,10 +1,13 @@
 #include "app/JoinDBF.h"
 
+#include "support/NumText.h"
+
 #include "formats/ShapefileImport.h"
 #include "formats/shapefile.h"
 #include "support/Dialogs.h"
 
 #include <QFormLayout>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +66,18 @@ TJoinDBFForm::TJoinDBFForm(formats::TShapefile &SHP, support::Dialogs &dialogs, 
     btnOK->setObjectName("btnOK");
     btnOK->setDefault(true);
 
+    cbDepthFromZ = new QCheckBox("Depth from Z, times", this);
+    cbDepthFromZ->setObjectName("cbDepthFromZ");
+    cbDepthFromZ->setToolTip("Each point's Z times this factor is its depth in cm (100 for metres, "
+                             "-100 when Z is an elevation)");
+    edtZScale = new QLineEdit("100", this);
+    edtZScale->setObjectName("edtZScale");
+    auto *zRow = new QHBoxLayout;
+    zRow->addWidget(cbDepthFromZ);
+    zRow->addWidget(edtZScale);
+    cbDepthFromZ->setVisible(SHP.HasZ());
+    edtZScale->setVisible(SHP.HasZ());
+
     // Selection changes, not clicks: keyboard choices count too, and the current item Qt
     // sets when the list takes the focus does not pick a field.
     connect(ListBox, &QListWidget::itemSelectionChanged, this, &TJoinDBFForm::ListBoxClick);
@@ -74,6 +89,7 @@ TJoinDBFForm::TJoinDBFForm(formats::TShapefile &SHP, support::Dialogs &dialogs, 
     right->addLayout(Labelled("Selected as source for depth", SelectedEntry));
     right->addLayout(Labelled("Multiplier", edtScale));
     right->addLayout(Labelled("Preview ABS(depth) / cm", memPreview));
+    right->addLayout(zRow);
 
     auto *columns = new QHBoxLayout;
     columns->addLayout(Labelled("Available Entries", ListBox));
@@ -141,6 +157,15 @@ void TJoinDBFForm::UpdatePreview() {
 }
 
 void TJoinDBFForm::btnOKClick() {
+    SHPdata.DepthFromZScale.reset();
+    if (cbDepthFromZ->isChecked()) {
+        const std::optional<double> scale = support::TryStrToFloat(edtZScale->text().toStdString());
+        if (!scale || *scale == 0) {
+            dialogs_.Error("\"" + edtZScale->text().toStdString() + "\" is not a factor for Z");
+            return;
+        }
+        SHPdata.DepthFromZScale = *scale;
+    }
     const int field = SelectedEntry->text().isEmpty() ? -1 : FSelectedField;
     bool close = false;
     try {

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -48,6 +49,10 @@ class TJoinDBFForm : public QDialog {
     QLineEdit *edtScale;
     QPlainTextEdit *memPreview;
     QPushButton *btnOK;
+    // Shapes with Z (PointZ, PolyLineZ, ...): each point's depth from its Z times the factor
+    // (cm; negative when Z is an elevation) instead of a column. Hidden for shapes without Z.
+    QCheckBox *cbDepthFromZ;
+    QLineEdit *edtZScale;
 };
 
 } // namespace app
