@@ -355,7 +355,8 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
 // ---------------------------------------------------------------------------------------
 // GPX export and "Make HT File..."
 
-bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs) {
+bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs,
+                        std::string *written) {
     if (!FileLoaded)
         return false;
     std::optional<std::string> path =
@@ -372,6 +373,8 @@ bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs 
         dialogs.Error(e.what());
         return false;
     }
+    if (written)
+        *written = *path;
     return true;
 }
 
