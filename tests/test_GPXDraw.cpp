@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace mapview;
 
 namespace {
@@ -112,6 +114,44 @@ TEST(GPXDrawViewport, ZoomPanAndRounding) {
     const double rmK = r.view.BBox.Rm * static_cast<double>(TGPXDraw::k);
     EXPECT_EQ(r.view.LoToX(0.5 + 2.5 / rmK), 2);
     EXPECT_EQ(r.view.LoToX(0.5 + 3.5 / rmK), 4);
+}
+
+TEST(GPXDrawViewport, ZoomAtKeepsThePositionUnderThePointer) {
+    View v(1000, 500);
+    AddSegment(v.doc, {{50.00, 10.00, 0}, {50.05, 10.10, 0}});
+    v.view.ResetBBox(true, true);
+    // In and out, about corners, the centre and an off-centre pixel; each step keeps the
+    // anchor on its pixel and scales by the factor asked for.
+    const struct {
+        int x, y;
+        double factor;
+    } steps[] = {{0, 0, 1.25}, {999, 499, 1.25}, {500, 250, 0.8}, {137, 421, 3.0}, {811, 37, 1 / 3.0},
+                 {1, 498, 1.1}};
+    for (const auto &s : steps) {
+        const double lo = v.view.XToLo(s.x), la = v.view.YToLa(s.y), rm = v.view.BBox.Rm;
+        ASSERT_TRUE(v.view.ZoomAt(s.x, s.y, s.factor)) << s.x << "," << s.y;
+        EXPECT_NEAR(v.view.BBox.Rm, rm * s.factor, 1e-9 * rm);
+        EXPECT_EQ(v.view.LoToX(lo), s.x);
+        EXPECT_EQ(v.view.LaToY(la), s.y);
+        EXPECT_NEAR(v.view.XToLo(s.x), lo, 1e-12);
+        EXPECT_NEAR(v.view.YToLa(s.y), la, 1e-12);
+    }
+    // The frame's own scale agrees with the one set: a later pan or box zoom starts from it.
+    const double rm = v.view.BBox.Rm;
+    v.view.MoveFromTo(10, 10, 20, 20);
+    EXPECT_NEAR(v.view.BBox.Rm, rm, 1e-6 * rm);
+
+    // Beyond the scales the map can show, and without a frame, nothing moves.
+    const model::TBBox kept = v.view.BBox;
+    EXPECT_FALSE(v.view.ZoomAt(500, 250, 1e12));
+    EXPECT_FALSE(v.view.ZoomAt(500, 250, 1e-9));
+    EXPECT_FALSE(v.view.ZoomAt(500, 250, 0));
+    EXPECT_FALSE(v.view.ZoomAt(500, 250, std::nan("")));
+    EXPECT_EQ(v.view.BBox.N, kept.N);
+    EXPECT_EQ(v.view.BBox.O, kept.O);
+    EXPECT_EQ(v.view.BBox.Rm, kept.Rm);
+    View empty(100, 100);
+    EXPECT_FALSE(empty.view.ZoomAt(50, 50, 2));
 }
 
 TEST(GPXDrawRender, PiecesTakeTheirLookFromTheFirstPoint) {

@@ -35,6 +35,15 @@ TEST(NumText, FixedFormIgnoresLocaleAndNeverNegativeZero) {
     std::setlocale(LC_NUMERIC, "C");
 }
 
+TEST(NumText, GroupsThousandsWithCommas) {
+    const std::pair<std::int64_t, const char *> cases[] = {
+        {0, "0"},         {999, "999"},           {1000, "1,000"},
+        {4671, "4,671"},  {100000, "100,000"},    {1234567, "1,234,567"},
+        {-1000, "-1,000"}, {-999, "-999"},        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"}};
+    for (const auto &[value, text] : cases)
+        EXPECT_EQ(GroupThousands(value), text) << value;
+}
+
 TEST(NumText, ParsesDecimalNumbersOnly) {
     struct Case {
         const char *text;

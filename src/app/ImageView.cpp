@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace app {
 
@@ -36,6 +37,13 @@ void TImageView::mouseMoveEvent(QMouseEvent *e) {
 void TImageView::mouseReleaseEvent(QMouseEvent *e) {
     if (OnMouseUp)
         OnMouseUp(e);
+}
+
+void TImageView::wheelEvent(QWheelEvent *e) {
+    if (OnWheel)
+        OnWheel(e);
+    else
+        QWidget::wheelEvent(e);
 }
 
 void TImageView::resizeEvent(QResizeEvent *) {

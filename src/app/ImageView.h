@@ -26,6 +26,7 @@ class TImageView : public QWidget {
 
     std::function<void(QMouseEvent *)> OnMouseDown, OnMouseMove, OnMouseUp;
     std::function<void()> OnResize;
+    std::function<void(QWheelEvent *)> OnWheel; // without it the wheel goes to the parent
 
   protected:
     void paintEvent(QPaintEvent *) override;
@@ -33,6 +34,7 @@ class TImageView : public QWidget {
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void resizeEvent(QResizeEvent *) override;
+    void wheelEvent(QWheelEvent *e) override;
 };
 
 } // namespace app

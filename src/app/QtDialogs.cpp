@@ -46,10 +46,54 @@ QString TQtDialogs::QtFilter(const std::string &filter) {
     return out.join(";;");
 }
 
-std::vector<std::string> TQtDialogs::OpenFiles(const std::string &title, const std::string &filter) {
+std::string TQtDialogs::KindOf(const std::string &title, const std::string &filter,
+                               const std::string &defaultExt) {
+    const QString t = Q(title).toLower(), f = Q(filter).toLower(), ext = Q(defaultExt).toLower();
+    auto offers = [&](const char *e) { return ext == e || f.contains(QString("*.") + e); };
+    if (offers("cmt"))
+        return "color models";
+    // Opening and saving a project share their folder; the open filter offers every format.
+    if (t.contains("project"))
+        return "projects";
+    if (ext == "ht" || (f.startsWith("ht") && offers("ht")))
+        return "HT files";
+    if (offers("bmp") || offers("jpg") || offers("png") || offers("tif"))
+        return "images";
+    if (t.contains("iso") || t.contains("contour") || offers("kml") || offers("geojson") ||
+        offers("shp"))
+        return "contours";
+    return filter;
+}
+
+QString TQtDialogs::StartFolder(const std::string &kind) const {
+    auto it = folders_.find(kind);
+    return it != folders_.end() ? it->second : QDir::currentPath();
+}
+
+void TQtDialogs::Remember(const std::string &kind, const QString &chosenFile) {
+    if (!chosenFile.isEmpty())
+        folders_[kind] = QFileInfo(chosenFile).absolutePath();
+}
+
+QStringList TQtDialogs::Run(QFileDialog &dialog, const std::string &kind) {
+    QStringList chosen;
+    if (RunFileDialog)
+        chosen = RunFileDialog(dialog);
+    else if (dialog.exec() == QDialog::Accepted)
+        chosen = dialog.selectedFiles();
+    if (!chosen.isEmpty())
+        Remember(kind, chosen.front());
+    return chosen;
+}
+
+std::vector<std::string> TQtDialogs::OpenFiles(const std::string &title,
+                                               const std::string &filter) {
+    const std::string kind = KindOf(title, filter, "");
+    QFileDialog dialog(parent_, Q(title), StartFolder(kind), QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
     std::vector<std::string> files;
-    for (const QString &f : QFileDialog::getOpenFileNames(parent_, Q(title), QDir::currentPath(),
-                                                          QtFilter(filter)))
+    for (const QString &f : Run(dialog, kind))
         files.push_back(f.toStdString());
     return files;
 }
@@ -59,13 +103,15 @@ std::optional<std::string> TQtDialogs::SaveFile(const std::string &title, const 
     return SaveFileProposing(title, filter, defaultExt, "");
 }
 
-std::optional<std::string> TQtDialogs::SaveFileProposing(const std::string &title, const std::string &filter,
+std::optional<std::string> TQtDialogs::SaveFileProposing(const std::string &title,
+                                                         const std::string &filter,
                                                          const std::string &defaultExt,
                                                          const std::string &proposed) {
-    // A proposed name with a folder opens the dialog there; a bare name in the current folder.
-    const QFileInfo proposal(QDir::current(), Q(proposed));
+    const std::string kind = KindOf(title, filter, defaultExt);
+    // A proposed name with a folder opens the dialog there; a bare name in the kind's folder.
+    const QFileInfo proposal(QDir(StartFolder(kind)), Q(proposed));
     QFileDialog dialog(parent_, Q(title),
-                       proposed.empty() ? QDir::currentPath() : proposal.absolutePath(),
+                       proposed.empty() ? StartFolder(kind) : proposal.absolutePath(),
                        QtFilter(filter));
     if (!proposed.empty())
         dialog.selectFile(proposal.fileName());
@@ -73,9 +119,10 @@ std::optional<std::string> TQtDialogs::SaveFileProposing(const std::string &titl
     dialog.setDefaultSuffix(Q(defaultExt));
     // The program asks about overwriting itself, with its own words.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList chosen = Run(dialog, kind);
+    if (chosen.isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    return chosen.front().toStdString();
 }
 
 } // namespace app

@@ -1,11 +1,17 @@
-// Dialogs shown with Qt: message boxes, questions, input boxes and file dialogs that start
-// in the current folder.
+// Dialogs shown with Qt: message boxes, questions, input boxes and file dialogs. Each file
+// dialog starts in the folder last used for its kind of file in this session (the current
+// folder before the first); nothing of it is kept between sessions.
 #pragma once
 
 #include "support/Dialogs.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <functional>
+#include <map>
+
+class QFileDialog;
 class QWidget;
 
 namespace app {
@@ -30,8 +36,23 @@ class TQtDialogs : public support::Dialogs {
     // "Name|*.a;*.b|Other|*.c" as Qt writes it: "Name (*.a *.b);;Other (*.c)".
     static QString QtFilter(const std::string &filter);
 
+    // The kind of file a dialog is for, from its title, filter and default extension:
+    // "projects", "contours", "images", "color models", "HT files", else the filter itself.
+    static std::string KindOf(const std::string &title, const std::string &filter,
+                              const std::string &defaultExt);
+    // The folder the next dialog for `kind` starts in, and the file chosen in one.
+    QString StartFolder(const std::string &kind) const;
+    void Remember(const std::string &kind, const QString &chosenFile);
+
+    // Shows a prepared file dialog and returns the chosen files (none when cancelled);
+    // tests answer in its place without showing it.
+    std::function<QStringList(QFileDialog &)> RunFileDialog;
+
   private:
+    QStringList Run(QFileDialog &dialog, const std::string &kind);
+
     QWidget *parent_;
+    std::map<std::string, QString> folders_; // kind -> last folder
 };
 
 } // namespace app

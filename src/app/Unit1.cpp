@@ -190,6 +190,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
     ResetProjectState();
     ConnectInterpolatorPage();
     ConnectContourPage();
+    ConnectShortcuts();
     connect(PageControl, &QTabWidget::currentChanged, this, [this](int i) { PageChanged(i); });
 }
 
@@ -495,6 +496,8 @@ void TForm1::BuildAboutPage() {
         "- inverse distance (Shepard) interpolation\n- marching squares contour tracing\n"
         "- libjpeg for JPEG images\n- Qt for the user interface\n");
     layout->addWidget(memAbout);
+    btnHelp = Button("btnHelp", "Help", "Open the user guide.");
+    layout->addWidget(btnHelp, 0, Qt::AlignLeft);
     PageControl->addTab(TabAbout, "About");
 }
 

@@ -38,6 +38,7 @@ class QSpinBox;
 class QStatusBar;
 class QTabWidget;
 class QTimer;
+class QUrl;
 class QVBoxLayout;
 
 namespace app {
@@ -136,6 +137,7 @@ class TForm1 : public QMainWindow {
     QPlainTextEdit *memDebug;
     TImageView *imgDebug;
     QPlainTextEdit *memAbout;
+    QPushButton *btnHelp; // opens the user guide, as F1 does
 
     QStatusBar *sbMain;
     QLabel *sbPanels[6];
@@ -168,6 +170,9 @@ class TForm1 : public QMainWindow {
     void btnTrkZoomInClick();
     void btnTrkZoomOutClick();
     void btnActionInterpolateClick();
+    // The mouse wheel zooms a map about the pointer.
+    void GPXImageWheel(QWheelEvent *e);
+    void IsoImageWheel(QWheelEvent *e);
     void GPXImageMouseDown(QMouseEvent *e);
     void GPXImageMouseMove(QMouseEvent *e);
     void GPXImageMouseUp(QMouseEvent *e);
@@ -204,8 +209,22 @@ class TForm1 : public QMainWindow {
     void IsoImageResize();
     void LeaveIsoMouseMode();
 
+    // The user guide: where it is looked for (the installed copy, the one beside the
+    // program, the source tree's), and F1 and "Help" showing the first one found.
+    static std::vector<std::string> UserGuidePlaces();
+    void ShowUserGuide();
+    std::function<bool(const QUrl &)> OpenUrl; // QDesktopServices::openUrl; tests look instead
+    // The status bar's word after a save: "Saved name.gpx: 5 tracks, 4,671 points".
+    static std::string SavedText(const std::string &path, const model::TGPX &doc);
+    static std::string SavedImageText(const std::string &path, int width, int height);
+    static std::string SavedHTText(const std::vector<std::string> &paths, std::int64_t points);
+
   protected:
     void closeEvent(QCloseEvent *e) override;
+    // Files dropped on the window are added as "Add Files..." adds them.
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
 
@@ -239,6 +258,7 @@ class TForm1 : public QMainWindow {
     void FinishInterpolation();
     void ConnectInterpolatorPage();
     void ConnectContourPage();
+    void ConnectShortcuts(); // keys, drops and the wheel
 
     TQtDialogs qtDialogs_{this};
     QPushButton *modeButton_ = nullptr; // the button whose mode is active

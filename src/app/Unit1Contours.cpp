@@ -92,9 +92,15 @@ void TForm1::btnCreateHTClick() {
     depth::btnCreateHTClick(IsoData, exporter, cbManualOrder->isChecked(), ShowSaveOrder);
     lblWritePoints->setText("# Written: " + QString::number(exporter.Written.size()) + " files, " +
                             QString::number(exporter.PointsWritten) + " points");
+    if (!exporter.Written.empty())
+        SetStatus(0, SavedHTText(exporter.Written, exporter.PointsWritten));
 }
 
-void TForm1::btnIsoSaveGPXClick() { depth::btnIsoSaveGPXClick(IsoData, FileLoaded, *Dialogs, Unit()); }
+void TForm1::btnIsoSaveGPXClick() {
+    std::string path;
+    if (depth::btnIsoSaveGPXClick(IsoData, FileLoaded, *Dialogs, Unit(), &path))
+        SetStatus(0, SavedText(path, IsoData));
+}
 
 void TForm1::btnActionHTFileClick() {
     QApplication::setOverrideCursor(Qt::WaitCursor);

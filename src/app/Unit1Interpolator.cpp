@@ -289,6 +289,7 @@ void TForm1::SaveImage(const QImage &shown, bool legend, const mapview::TViewpor
         support::SaveImage(*path, reinterpret_cast<const std::uint32_t *>(image.constBits()),
                            image.width(), image.height(),
                            static_cast<std::size_t>(image.bytesPerLine()) / 4);
+        SetStatus(0, SavedImageText(*path, image.width(), image.height()));
     } catch (const support::UnsupportedImageExtension &e) {
         Dialogs->Error(e.what(), support::BoxButton::Cancel);
     }

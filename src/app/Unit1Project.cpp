@@ -180,6 +180,7 @@ void TForm1::btnTrkSaveGPXClick() {
         formats::TGPXFile writer;
         writer.GPXd = corrected ? corrected.get() : &GPXdata;
         writer.ExportGPX(*path);
+        SetStatus(0, SavedText(*path, *writer.GPXd));
         Modified = false;
         History.Clear(); // what is saved can no longer be undone
         Project.ForgetRemovedTracks();

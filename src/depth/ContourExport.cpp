@@ -353,7 +353,8 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
 // ---------------------------------------------------------------------------------------
 // GPX export and "Make HT File..."
 
-bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs, TDepthUnit unit) {
+bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs, TDepthUnit unit,
+                        std::string *written) {
     if (!FileLoaded)
         return false;
     // GPX first (the default), then every other format the registry writes.
@@ -375,6 +376,8 @@ bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs 
         dialogs.Error(e.what());
         return false;
     }
+    if (written)
+        *written = *path;
     return true;
 }
 

@@ -130,13 +130,13 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
                                     const std::vector<std::string> *order,
                                     support::Dialogs &dialogs, support::LogLine log = nullptr);
 
-// "Save Tracks...": IsoData as one GPX file; true when written. Nothing happens without a
+// "Save Tracks...": IsoData as one GPX file; true when written (the path in `written`). Nothing happens without a
 // loaded project, after a cancelled dialog or a declined overwrite; write errors are
 // shown and give false.
 // The file's type comes from its extension: GPX, or a GIS format of the registry whose
-// `depth` attribute is in `unit`.
+// `depth` attribute is in `unit`. `written`, when given, gets the path of the file written.
 bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs,
-                        TDepthUnit unit = TDepthUnit::Metres);
+                        TDepthUnit unit = TDepthUnit::Metres, std::string *written = nullptr);
 
 // "Make HT File...": appends copies of the project's tracks to the contour document (not
 // emptied first). The page, view and button states are the window's.

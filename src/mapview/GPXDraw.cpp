@@ -183,6 +183,27 @@ bool TGPXDraw::ZoomMouseTo(std::int32_t X, std::int32_t Y) {
                    std::max(X, MouseX), std::int64_t{fHeight} - std::max(Y, MouseY)});
 }
 
+bool TGPXDraw::ZoomAt(std::int32_t X, std::int32_t Y, double factor) {
+    if (!BBox.Complete || BBox.Rm == 0 || fWidth <= 0 || fHeight <= 0 || !std::isfinite(factor) ||
+        factor <= 0)
+        return false;
+    const long double rm = static_cast<long double>(BBox.Rm) * factor;
+    constexpr long double kFinest = 1e8L; // pixels per degree: about 1 mm a pixel
+    if (rm > kFinest || fHeight / rm > 180.0L)
+        return false;
+    // The anchor in degrees before the scale changes, then the frame laid out around it
+    // at the new scale; Rm is set, not recomputed, so the anchor keeps its pixel exactly.
+    const long double lo = XToLo(X), la = YToLa(Y);
+    BBox.O = static_cast<double>(lo - X / (rm * kLongitudeFactor));
+    BBox.E = static_cast<double>(BBox.O + fWidth / (rm * kLongitudeFactor));
+    BBox.S = static_cast<double>(la - (std::int64_t{fHeight} - Y) / rm);
+    BBox.N = static_cast<double>(BBox.S + fHeight / rm);
+    BBox.Rm = static_cast<double>(rm);
+    BBox.Rx = static_cast<double>(rm * kLongitudeFactor);
+    BBox.Ry = BBox.Rm;
+    return true;
+}
+
 void TGPXDraw::MoveFromTo(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2) {
     ZoomTo({std::int64_t{X1} - X2, std::int64_t{Y2} - Y1, std::int64_t{fWidth} + X1 - X2,
             std::int64_t{fHeight} + Y2 - Y1});

@@ -120,6 +120,10 @@ class TGPXDraw {
     bool ZoomIn();
     bool ZoomOut();
     bool ZoomMouseTo(std::int32_t X, std::int32_t Y);
+    // Scales the map by `factor` (above 1 magnifies) about pixel (X, Y): the position under
+    // it stays there. False, and the frame kept, when there is no frame or the scale would
+    // leave the range where pixels fit 32 bits (finer than 1 mm) or the earth fits the map.
+    bool ZoomAt(std::int32_t X, std::int32_t Y, double factor);
     void MoveFromTo(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
     void MoveMouseTo(std::int32_t X2, std::int32_t Y2);
     void DrawSelectionRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,

@@ -99,6 +99,18 @@ std::string FloatToStrG15(double value) {
     return out;
 }
 
+std::string GroupThousands(std::int64_t value) {
+    const std::string digits = std::to_string(value);
+    const std::size_t first = value < 0 ? 1 : 0; // after the sign
+    std::string out = digits.substr(0, first);
+    for (std::size_t i = first; i < digits.size(); ++i) {
+        if (i > first && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
 std::string FloatToStrFixed(double value, int decimals) {
     if (!std::isfinite(value))
         return FloatToStrG15(value);

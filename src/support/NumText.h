@@ -20,6 +20,9 @@ std::string FloatToStrF(double value, int precision, int digits);
 // Fixed form with exactly `decimals` decimals, correctly rounded; never "-0.0".
 std::string FloatToStrFixed(double value, int decimals);
 
+// An integer with "," between groups of three digits: 4671 gives "4,671".
+std::string GroupThousands(std::int64_t value);
+
 // A decimal number: optional blanks around it, an optional sign, digits with an
 // optional "." and an optional exponent. Infinity, NaN, hexadecimal and values
 // that overflow a double are not numbers.
