@@ -10,7 +10,8 @@
 namespace bench {
 
 inline double ShoreRadius(double a) {
-    return 1.0 + 0.10 * std::sin(3 * a + 0.4) + 0.06 * std::sin(5 * a + 1.3) + 0.04 * std::cos(7 * a);
+    return 1.0 + 0.10 * std::sin(3 * a + 0.4) + 0.06 * std::sin(5 * a + 1.3) +
+           0.04 * std::cos(7 * a);
 }
 
 constexpr double kLat = 46.9480, kLon = 7.4470, kRLat = 0.0090, kRLon = 0.0150;
@@ -42,7 +43,8 @@ inline void MakeSampleLake(model::TGPX &doc, int soundings) {
         double v = -0.97 + 1.94 * (k + 0.5) / lines;
         for (int s = 0; s < perLine; ++s) {
             double u = -1.0 + 2.0 * s / (perLine - 1);
-            double lat = kLat + v * kRLat * 0.95 + jitter(rng), lon = kLon + u * kRLon + jitter(rng);
+            double lat = kLat + v * kRLat * 0.95 + jitter(rng),
+                   lon = kLon + u * kRLon + jitter(rng);
             double y = (lat - kLat) / kRLat, x = (lon - kLon) / kRLon;
             double rel = std::hypot(x, y) / ShoreRadius(std::atan2(y, x));
             if (rel >= 0.97)

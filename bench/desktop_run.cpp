@@ -53,13 +53,15 @@ int main(int argc, char **argv) {
 
     const std::string command = std::string(argv[1]) + " chart " + lake + " --size " +
                                 std::to_string(form.GPXImage->width()) + "x" +
-                                std::to_string(form.GPXImage->height()) + " > " + (dir / "batch.json").string();
+                                std::to_string(form.GPXImage->height()) + " > " +
+                                (dir / "batch.json").string();
     timer.restart();
     const int rc = std::system(command.c_str());
     const double batch = timer.elapsed() / 1000.0;
     std::printf("soundings %d, map %dx%d\n", n, form.GPXImage->width(), form.GPXImage->height());
     std::printf("desktop: Start Interpolator to finished chart  %.2f s\n", desktop);
-    std::printf("batch:   chart (load, interpolate, smooth, contours)  %.2f s (exit %d); phases in %s\n",
-                batch, rc, (dir / "batch.json").c_str());
+    std::printf(
+        "batch:   chart (load, interpolate, smooth, contours)  %.2f s (exit %d); phases in %s\n",
+        batch, rc, (dir / "batch.json").c_str());
     return 0;
 }

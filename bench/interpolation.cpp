@@ -38,7 +38,8 @@ struct Lake {
     // Seconds of the whole run; `grid` gets those from the first log line about the
     // samples on (building the interpolator, the stripes, the smoothing), that is the run
     // without the masks, the band and the samples.
-    double Run(depth::TShepardInterp::Scan scan, depth::TMatSingle &grid, std::size_t &samples, double &gridSeconds) {
+    double Run(depth::TShepardInterp::Scan scan, depth::TMatSingle &grid, std::size_t &samples,
+               double &gridSeconds) {
         settings.Scan = scan;
         auto t0 = std::chrono::steady_clock::now();
         auto tGrid = t0;
@@ -66,10 +67,11 @@ int main(int argc, char **argv) {
         std::size_t samples = 0;
         double gi = 0, gl = 0;
         double ti = lake.Run(depth::TShepardInterp::Scan::Indexed, indexed, samples, gi);
-        double tl = skipLinear ? 0 : lake.Run(depth::TShepardInterp::Scan::Linear, linear, samples, gl);
+        double tl =
+            skipLinear ? 0 : lake.Run(depth::TShepardInterp::Scan::Linear, linear, samples, gl);
         bool same = skipLinear || indexed.Cells() == linear.Cells();
-        std::printf("%-10d %10zu %12.3f %12.3f %8.1f %14.3f %10s\n", n, samples,
-                    tl, ti, skipLinear ? 0.0 : tl / ti, gi, same ? "yes" : "NO");
+        std::printf("%-10d %10zu %12.3f %12.3f %8.1f %14.3f %10s\n", n, samples, tl, ti,
+                    skipLinear ? 0.0 : tl / ti, gi, same ? "yes" : "NO");
     }
     return 0;
 }

@@ -39,9 +39,9 @@ namespace fuzzutil {
 class TempDir {
   public:
     TempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / ("dw-fuzz-" + std::to_string(::getpid()) + "-XXXXXX"))
-                .string();
+        std::string tmpl = (std::filesystem::temp_directory_path() /
+                            ("dw-fuzz-" + std::to_string(::getpid()) + "-XXXXXX"))
+                               .string();
         if (::mkdtemp(tmpl.data()) == nullptr)
             Fail("cannot create a temporary folder from " + tmpl);
         path_ = tmpl;
@@ -160,7 +160,8 @@ inline void ConvertLikeTheBatchTool(model::TGPX &doc) {
     reader.ImportGPXFile(gpx);
     if (ExtensionsAreMarkup(doc)) {
         if (!reader.Loaded)
-            Fail("the GPX written does not load: " + (reader.mLog.empty() ? "" : reader.mLog.back()));
+            Fail("the GPX written does not load: " +
+                 (reader.mLog.empty() ? "" : reader.mLog.back()));
         if (Counts(again) != Counts(doc))
             Fail("the GPX written loads as " + Counts(again) + " instead of " + Counts(doc));
     }

@@ -17,9 +17,9 @@ void Use(const std::vector<std::string> &lines) {
     if (!std::is_sorted(stops.begin(), stops.end(),
                         [](const auto &a, const auto &b) { return a.Offset < b.Offset; }))
         fuzzutil::Fail("the gradient's stops are not sorted");
-    for (float t : {-1.0f, 0.0f, 0.25f, 0.5f, 0.999f, 1.0f, 2.0f,
-                    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                    -std::numeric_limits<float>::infinity()})
+    for (float t :
+         {-1.0f, 0.0f, 0.25f, 0.5f, 0.999f, 1.0f, 2.0f, std::numeric_limits<float>::quiet_NaN(),
+          std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()})
         (void)gradient.ColorAt(t);
     for (const auto &s : stops) {
         (void)gradient.ColorAt(s.Offset);

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0 || formats.empty())
         return 0;
     const depth::TFormat &format = *formats[data[0] % formats.size()];
-    const std::string path =
-        fuzzutil::WriteFile("input" + format.Extensions.front(), fuzzutil::AsText(data + 1, size - 1));
+    const std::string path = fuzzutil::WriteFile("input" + format.Extensions.front(),
+                                                 fuzzutil::AsText(data + 1, size - 1));
     model::TGPX project;
     depth::TProjectLoader loader(project, nullptr);
     try {

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size > kHeader) {
         std::string tail(kSize, '\0');
         std::copy_n(in.begin(), kHeader, tail.begin());
-        std::copy(in.begin() + kHeader, in.end(), tail.end() - static_cast<std::ptrdiff_t>(size - kHeader));
+        std::copy(in.begin() + kHeader, in.end(),
+                  tail.end() - static_cast<std::ptrdiff_t>(size - kHeader));
         Read(tail);
     }
     return 0;

@@ -76,7 +76,6 @@ class TempDir {
     std::filesystem::path path;
 };
 
-
 // A full disk without filling the real one: while the guard lives, files this process
 // writes cannot grow beyond `bytes`; a write past the limit fails with EFBIG, as one on a
 // full disk fails with ENOSPC. SIGXFSZ, which would end the process, is ignored meanwhile.
@@ -90,9 +89,8 @@ class FileSizeLimit {
         sigemptyset(&ignore.sa_mask);
         ::sigaction(SIGXFSZ, &ignore, &savedSignal_);
         rlimit limit = saved_;
-        limit.rlim_cur = saved_.rlim_max == RLIM_INFINITY || bytes < saved_.rlim_max
-                             ? bytes
-                             : saved_.rlim_max;
+        limit.rlim_cur =
+            saved_.rlim_max == RLIM_INFINITY || bytes < saved_.rlim_max ? bytes : saved_.rlim_max;
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
             ::sigaction(SIGXFSZ, &savedSignal_, nullptr);
             throw std::runtime_error("setrlimit(RLIMIT_FSIZE) failed");
@@ -117,9 +115,8 @@ class FileSizeLimit {
 class UnwritableFolder {
   public:
     explicit UnwritableFolder(std::filesystem::path folder) : folder_(std::move(folder)) {
-        std::filesystem::permissions(folder_,
-                                     std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(folder_, std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_exec);
         header_.version = _LINUX_CAPABILITY_VERSION_3;
         if (::syscall(SYS_capget, &header_, saved_) == 0 &&
             (saved_[0].effective & (1u << CAP_DAC_OVERRIDE)) != 0) {

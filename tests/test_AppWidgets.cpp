@@ -93,8 +93,10 @@ struct ColorModelEditor : ::testing::Test {
         colors()->setCurrentItem(found.front(), QItemSelectionModel::ClearAndSelect);
     }
     QImage Preview() const {
-        return Child<QLabel>(form, "PreviewImage")->pixmap().toImage().convertToFormat(
-            QImage::Format_ARGB32);
+        return Child<QLabel>(form, "PreviewImage")
+            ->pixmap()
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32);
     }
 };
 
@@ -102,9 +104,15 @@ TEST_F(ColorModelEditor, StartsWithTheDefaultModelAndEveryNamedColour) {
     EXPECT_EQ(form.windowTitle(), "Color Editor");
     EXPECT_FALSE(form.isModal());
     const std::vector<std::pair<const char *, const char *>> captions = {
-        {"Label3", "Color Model Editor"}, {"Label4", "Color Selector"}, {"btnAdd", "<< Add"},
-        {"btnDefault", "Default"},        {"btnSave", "Save..."},       {"btnLoad", "Load..."},
-        {"btnOK", "OK"},                  {"GroupBox1", "Preview"},     {"Label1", "0%"},
+        {"Label3", "Color Model Editor"},
+        {"Label4", "Color Selector"},
+        {"btnAdd", "<< Add"},
+        {"btnDefault", "Default"},
+        {"btnSave", "Save..."},
+        {"btnLoad", "Load..."},
+        {"btnOK", "OK"},
+        {"GroupBox1", "Preview"},
+        {"Label1", "0%"},
         {"Label2", "100%"}};
     for (const auto &[name, text] : captions)
         EXPECT_EQ(Caption(form, name), text) << name;
@@ -148,13 +156,13 @@ TEST_F(ColorModelEditor, StartsWithTheDefaultModelAndEveryNamedColour) {
 
 TEST_F(ColorModelEditor, AddAppendsTheSelectedColourAtTheClampedOffset) {
     struct Case {
-        const char *colour; // nullptr: nothing selected
+        const char *colour;                // nullptr: nothing selected
         std::optional<std::string> answer; // nullopt: the box is cancelled
-        const char *added;  // nullptr: the memo stays as it was
+        const char *added;                 // nullptr: the memo stays as it was
     };
     const Case cases[] = {
         {nullptr, "50", nullptr}, {"Navy", std::nullopt, "0% Navy"}, {"Red", "150", "100% Red"},
-        {"Red", "-5", "0% Red"},  {"Red", " 75", "75% Red"},        {"Red", "abc", nullptr},
+        {"Red", "-5", "0% Red"},  {"Red", " 75", "75% Red"},         {"Red", "abc", nullptr},
         {"Red", "", nullptr},
     };
     for (const Case &c : cases) {
@@ -337,9 +345,9 @@ TEST(GradientPanel, PanelAtPicksTheFirstPanelEndingBeyondTheClick) {
     // The main window's panels: Properties, (hidden), min, Gradient, max, Coord.
     const std::vector<int> widths = {490, 0, 30, 150, 100, 150};
     const std::pair<int, int> cases[] = {
-        {-3, 0},  {0, 0},   {489, 0}, {490, 2},  {519, 2}, {520, 3},
-        {669, 3}, {670, 4}, {769, 4}, {770, 5}, {919, 5},
-        {920, 5}, {5000, 5}, // right of all panels: the last one
+        {-3, 0},  {0, 0},   {489, 0}, {490, 2}, {519, 2}, {520, 3},  {669, 3},
+        {670, 4}, {769, 4}, {770, 5}, {919, 5}, {920, 5}, {5000, 5}, // right of all panels: the
+                                                                     // last one
     };
     for (const auto &[x, panel] : cases)
         EXPECT_EQ(app::TGradientPanel::PanelAt(widths, x), panel) << x;
@@ -377,8 +385,12 @@ struct SaveOrderDialog : ::testing::Test {
 TEST_F(SaveOrderDialog, CaptionsAndStartList) {
     EXPECT_EQ(form->windowTitle(), "Change Save Order");
     const std::vector<std::pair<const char *, const char *>> captions = {
-        {"Label1", "Available Datasets"}, {"btnOK", "OK"},          {"btnUp", "Move Up"},
-        {"btnDown", "Move Down"},         {"btnAddFile", "Add New File"}, {"btnRemove", "Remove"}};
+        {"Label1", "Available Datasets"},
+        {"btnOK", "OK"},
+        {"btnUp", "Move Up"},
+        {"btnDown", "Move Down"},
+        {"btnAddFile", "Add New File"},
+        {"btnRemove", "Remove"}};
     for (const auto &[name, text] : captions)
         EXPECT_EQ(Caption(*form, name), text) << name;
     ExpectMirrored({Marker, "Shoreline", "ISO 100 cm", "ISO 200 cm"}, -1);

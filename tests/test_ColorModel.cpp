@@ -38,7 +38,8 @@ TColor32Gradient Build(const std::vector<std::string> &lines) {
 // Colour at an offset
 
 TEST(ColorGradient, DefaultModel) {
-    EXPECT_EQ(DefaultColorModel(), (std::vector<std::string>{"0% Lime", "50% Yellow", "100% Blue"}));
+    EXPECT_EQ(DefaultColorModel(),
+              (std::vector<std::string>{"0% Lime", "50% Yellow", "100% Blue"}));
     TColor32Gradient g = Build(DefaultColorModel());
     ASSERT_EQ(g.GradientCount(), 3u);
     const struct {
@@ -74,7 +75,8 @@ TEST(ColorGradient, OneStopOrNone) {
     for (float t : {-1.0f, 0.0f, 0.4f, 0.7f, 5.0f})
         EXPECT_EQ(Hex(one.ColorAt(t)), "FFFF0000") << t;
 
-    for (const auto &lines : {std::vector<std::string>{}, std::vector<std::string>{"", "Red", "x% Red"}}) {
+    for (const auto &lines :
+         {std::vector<std::string>{}, std::vector<std::string>{"", "Red", "x% Red"}}) {
         TColor32Gradient none = Build(lines);
         EXPECT_EQ(none.GradientCount(), 0u);
         for (float t : {0.0f, 0.5f, 1.0f})
@@ -178,7 +180,8 @@ TEST(StrToArrayColor32Gradient, LongModelsListedTopDownTakeLittleTime) {
 // Named colours
 
 TEST(Color32Names, TableInOrderWithItsSpellings) {
-    const char *expected = R"(Black FF000000 DimGray FF3F3F3F Gray FF7F7F7F LightGray FFBFBFBF White FFFFFFFF
+    const char *expected =
+        R"(Black FF000000 DimGray FF3F3F3F Gray FF7F7F7F LightGray FFBFBFBF White FFFFFFFF
 Maroon FF7F0000 Green FF007F00 Olive FF7F7F00 Navy FF00007F Purple FF7F007F
 Teal FF007F7F Red FFFF0000 Lime FF00FF00 Yellow FFFFFF00 Blue FF0000FF Fuchsia FFFF00FF
 Aqua FF00FFFF AliceBlue FFF0F8FF AntiqueWhite FFFAEBD7 Aquamarine FF7FFFD4
@@ -300,11 +303,14 @@ TEST(ColorModelFile, ByteOrderMarksAndLineEnds) {
         std::vector<std::string> lines;
     } cases[] = {
         {"", {}},
-        {"0% Lime\r\n50% Red\n60% Blue\r100% Navy", {"0% Lime", "50% Red", "60% Blue", "100% Navy"}},
+        {"0% Lime\r\n50% Red\n60% Blue\r100% Navy",
+         {"0% Lime", "50% Red", "60% Blue", "100% Navy"}},
         {"a\r\n\r\nb\r\n", {"a", "", "b"}},
         {"\n\n", {"", ""}},
         {"\xFC\x80\x81", {"\xC3\xBC\xE2\x82\xAC\xC2\x81"}}, // no mark: Windows-1252
-        {"\xEF\xBB\xBF" "50% Gr\xC3\xBCn\r\n", {"50% Gr\xC3\xBCn"}},
+        {"\xEF\xBB\xBF"
+         "50% Gr\xC3\xBCn\r\n",
+         {"50% Gr\xC3\xBCn"}},
         {utf16("50% Red\r\n\xFC", false), {"50% Red", "\xC3\xBC"}},
         {utf16("50% Red\r\n\xFC", true), {"50% Red", "\xC3\xBC"}},
         {std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), {"\xF0\x9F\x98\x80"}}, // surrogate pair

@@ -28,8 +28,12 @@ namespace {
 
 // Point i of a line lies about a metre from the one before and has depth i, so that the
 // depth of every record tells which point it is.
-double Lon(int i) { return 10 + i * 1e-5; }
-double Lat(int i) { return 50 + i * 1e-5; }
+double Lon(int i) {
+    return 10 + i * 1e-5;
+}
+double Lat(int i) {
+    return 50 + i * 1e-5;
+}
 
 // Appends a track of segments with the given point counts, numbering points from `first`.
 model::TGPXtrk &AddTrack(model::TGPX &doc, const std::string &name, std::vector<int> counts,
@@ -95,7 +99,9 @@ HTFile ReadHTFile(const std::string &path) {
     return f;
 }
 
-std::int32_t EastingOf(int i) { return THTConvert::LongitudeToEasting(Lon(i)); }
+std::int32_t EastingOf(int i) {
+    return THTConvert::LongitudeToEasting(Lon(i));
+}
 
 // The point whose easting this is (eastings grow with the index).
 int IndexOfEasting(std::int32_t E, int count) {
@@ -218,7 +224,8 @@ TEST(CreateHTExport, BudgetCases) {
         std::vector<unsigned> n;
         std::vector<int> seen; // point indexes in file order
         for (std::size_t k = 0; k < c.n.size(); ++k) {
-            const HTFile h = ReadHTFile(f.dir.Path(depth::HTDefaultFileName(5 + static_cast<int>(k))));
+            const HTFile h =
+                ReadHTFile(f.dir.Path(depth::HTDefaultFileName(5 + static_cast<int>(k))));
             n.push_back(h.n);
             seen.push_back(IndexOfEasting(h.pos.front().E, first));
             const std::vector<int> d = h.Depths();
@@ -292,8 +299,8 @@ TEST_F(ChosenHT, EveryFileGoesWhereTheUserSays) {
 
     // The desktop's own dialog is offered the default name.
     std::vector<std::string> proposed;
-    ex.SaveFileAs = [&](const std::string &title, const std::string &filter,
-                        const std::string &ext, const std::string &name) {
+    ex.SaveFileAs = [&](const std::string &title, const std::string &filter, const std::string &ext,
+                        const std::string &name) {
         EXPECT_EQ(title, "Save ISO Lines as HT Track");
         EXPECT_EQ(filter, "HT-Track|*.ht");
         EXPECT_EQ(ext, "ht");
@@ -561,7 +568,9 @@ void Contours(model::TGPX &doc) {
     AddTrack(doc, "ISO 100 cm", {7}, 30, 100);
 }
 
-std::vector<int> DepthsIn(const std::string &path) { return ReadHTFile(path).Depths(); }
+std::vector<int> DepthsIn(const std::string &path) {
+    return ReadHTFile(path).Depths();
+}
 
 int CountOf(const std::vector<int> &v, int x) {
     return static_cast<int>(std::count(v.begin(), v.end(), x));
@@ -605,8 +614,8 @@ TEST(SaveAsHTExport, GroupedByTheSaveOrderList) {
         // Every listed track once; the writer puts the first track first and the others
         // from the last back.
         const std::vector<int> d = DepthsIn(f.dir.Path("000.ht"));
-        EXPECT_EQ(d, (std::vector<int>{0, 0, 0, 200, 200, 200, 200, 200, 200, 100, 100, 100,
-                                       100, 100, 100, 100, 100, 100, 100, 100, 100}));
+        EXPECT_EQ(d, (std::vector<int>{0,   0,   0,   200, 200, 200, 200, 200, 200, 100, 100,
+                                       100, 100, 100, 100, 100, 100, 100, 100, 100, 100}));
         EXPECT_EQ(f.dialogs.shown.back().kind, support::BoxKind::Information);
     }
     // A marker before the 200 cm entry starts a new file, numbered after the run before.
@@ -636,8 +645,8 @@ TEST(SaveAsHTExport, GroupedByTheSaveOrderList) {
         EXPECT_EQ(depth::btnCreateHTClick(doc, f.ex, true,
                                           [](TChangeSaveOrder &form) {
                                               form.Items = {kNewFileMarker, kNewFileMarker,
-                                                            "ISO 200 cm", kNewFileMarker,
-                                                            "ISO 200 cm", kNewFileMarker,
+                                                            "ISO 200 cm",   kNewFileMarker,
+                                                            "ISO 200 cm",   kNewFileMarker,
                                                             "Not there"};
                                           }),
                   2);
@@ -711,11 +720,11 @@ TEST(SaveAsHTExport, IntoAFolderForTheBatchTool) {
     EXPECT_EQ(support::ReadWholeFile(dir.Path("000.ht")), "keep");
 
     support::ScriptedDialogs quiet;
-    auto replaced = depth::SaveHTFilesToFolder(doc, dir.path.string(), "Lake", true, nullptr, quiet);
+    auto replaced =
+        depth::SaveHTFilesToFolder(doc, dir.path.string(), "Lake", true, nullptr, quiet);
     EXPECT_TRUE(quiet.questions.empty());
     EXPECT_EQ(replaced.NextNumber, 2);
-    EXPECT_EQ(replaced.Written,
-              (std::vector<std::string>{dir.Path("000.ht"), dir.Path("001.ht")}));
+    EXPECT_EQ(replaced.Written, (std::vector<std::string>{dir.Path("000.ht"), dir.Path("001.ht")}));
     EXPECT_EQ(ReadHTFile(dir.Path("000.ht")).name, "Lake000");
     EXPECT_EQ(ReadHTFile(dir.Path("001.ht")).n, 5005u + 3u);
 }
@@ -729,8 +738,8 @@ TEST(ChangeSaveOrder, StartsWithMarkerThenEachNameOnce) {
     TChangeSaveOrder form;
     EXPECT_EQ(form.Items, std::vector<std::string>{kNewFileMarker});
     form.AddTrackNames(doc);
-    EXPECT_EQ(form.Items, (std::vector<std::string>{kNewFileMarker, "Shoreline", "ISO 100 cm",
-                                                    "ISO 200 cm"}));
+    EXPECT_EQ(form.Items,
+              (std::vector<std::string>{kNewFileMarker, "Shoreline", "ISO 100 cm", "ISO 200 cm"}));
 }
 
 TEST(ChangeSaveOrder, OKMergesRunsAndDropsTrailingMarker) {

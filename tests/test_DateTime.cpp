@@ -22,8 +22,9 @@ TEST(DateTime, SerialDaysCountFrom30December1899) {
 
 TEST(DateTime, Iso8601FormsGiveTheSameInstant) {
     const TDateTime expected = At(2014, 6, 1, 12, 34, 56);
-    for (const char *text : {"2014-06-01T12:34:56Z", "20140601T123456Z", "2014-06-01 12:34:56",
-                             "2014-152T12:34:56Z", "2014-W22-7T12:34:56Z", "  2014-06-01T12:34:56Z "})
+    for (const char *text :
+         {"2014-06-01T12:34:56Z", "20140601T123456Z", "2014-06-01 12:34:56", "2014-152T12:34:56Z",
+          "2014-W22-7T12:34:56Z", "  2014-06-01T12:34:56Z "})
         EXPECT_NEAR(ISO8601ToDateTime(text), expected, kMs / 2) << text;
 }
 
@@ -42,8 +43,8 @@ TEST(DateTime, Iso8601FractionsZonesAndDefaults) {
         {"2014-06-01T23:00:00-02:00", At(2014, 6, 2, 1, 0, 0)},
         {"2014-06-01T12:00:00.1234567Z", At(2014, 6, 1, 12, 0, 0, 123)},
         {"2014-W01", At(2013, 12, 30, 0, 0, 0)}, // ISO week 1 of 2014 starts in 2013
-        {"1234567", 0},  // 7 characters or fewer: no time
-        {"201T12:00:00Z", 0}, // date part of 3 characters
+        {"1234567", 0},                          // 7 characters or fewer: no time
+        {"201T12:00:00Z", 0},                    // date part of 3 characters
         {"", 0},
     };
     for (const Case &c : cases)

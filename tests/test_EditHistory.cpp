@@ -65,7 +65,8 @@ TEST(EditHistory, UndoAndRedoGiveTheExactDocumentsBack) {
     for (int k = 3; k > 0; --k) {
         ASSERT_TRUE(history.CanUndo());
         history.Undo();
-        EXPECT_EQ(Written(doc), states[static_cast<std::size_t>(k - 1)]) << "after undo to " << k - 1;
+        EXPECT_EQ(Written(doc), states[static_cast<std::size_t>(k - 1)])
+            << "after undo to " << k - 1;
     }
     EXPECT_FALSE(history.CanUndo());
     for (int k = 1; k <= 3; ++k) {

@@ -37,9 +37,9 @@ TPoint4D2 At(double lat, double lon) {
 double Haversine(double lat1, double lon1, double lat2, double lon2) {
     const double k = kPi / 180.0;
     const double dphi = (lat2 - lat1) * k, dlambda = (lon2 - lon1) * k;
-    const double a = std::sin(dphi / 2) * std::sin(dphi / 2) +
-                     std::cos(lat1 * k) * std::cos(lat2 * k) * std::sin(dlambda / 2) *
-                         std::sin(dlambda / 2);
+    const double a =
+        std::sin(dphi / 2) * std::sin(dphi / 2) +
+        std::cos(lat1 * k) * std::cos(lat2 * k) * std::sin(dlambda / 2) * std::sin(dlambda / 2);
     return 2 * std::asin(std::min(1.0, std::sqrt(a))) * kEarthRadius;
 }
 
@@ -103,8 +103,8 @@ TEST(Point4D2, CopyFromTakesTheFixButKeepsLevelAndEnabled) {
 }
 
 TEST(Point4D2Distance, IdenticalPositionsAreExactlyZero) {
-    const TPoint4D2 cases[] = {At(0, 0), At(52.520008, 13.404954), At(-89.999999, 179.5),
-                               At(90, 0), At(-33.3, -70.7)};
+    const TPoint4D2 cases[] = {At(0, 0), At(52.520008, 13.404954), At(-89.999999, 179.5), At(90, 0),
+                               At(-33.3, -70.7)};
     for (const TPoint4D2 &p : cases)
         for (bool almost : {false, true}) {
             SCOPED_TRACE(p.Coord());
@@ -118,18 +118,18 @@ TEST(Point4D2Distance, MatchesGreatCircleOnTheWgs84Sphere) {
     struct Case {
         double lat1, lon1, lat2, lon2;
     } const cases[] = {
-        {0, 0, 1, 0},             // one degree along a meridian
-        {45, 7, 46, 7},           // same, away from the equator
-        {0, 0, 0, 1},             // one degree along the equator
-        {60, 0, 60, 1},           // a degree of longitude shrinks with latitude
+        {0, 0, 1, 0},   // one degree along a meridian
+        {45, 7, 46, 7}, // same, away from the equator
+        {0, 0, 0, 1},   // one degree along the equator
+        {60, 0, 60, 1}, // a degree of longitude shrinks with latitude
         {52.52, 13.40, 48.14, 11.58},
         {-33.9, 18.4, -34.1, 18.9},
         {10, -170, -10, 170},
-        {0, 0, 0, 180},           // antipodes
+        {0, 0, 0, 180}, // antipodes
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.lat1 << "," << c.lon1 << " -> " << c.lat2 << ","
-                                        << c.lon2);
+        SCOPED_TRACE(testing::Message()
+                     << c.lat1 << "," << c.lon1 << " -> " << c.lat2 << "," << c.lon2);
         TPoint4D2 a = At(c.lat1, c.lon1), b = At(c.lat2, c.lon2);
         const double expected = Haversine(c.lat1, c.lon1, c.lat2, c.lon2);
         EXPECT_NEAR(a.WGS84Distance(b, false), expected, 1e-3);
@@ -179,8 +179,8 @@ TEST(Point4D2Distance, AlmostnulCountsPointsWithinAbout638mAsCoincident) {
     struct Case {
         double metres;
         bool zeroWhenAlmost;
-    } const cases[] = {{100, true}, {500, true}, {600, true}, {700, false}, {1000, false},
-                       {5000, false}};
+    } const cases[] = {{100, true},  {500, true},   {600, true},
+                       {700, false}, {1000, false}, {5000, false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.metres);
         TPoint4D2 a = At(10, 20), b = At(10 + c.metres / kMetresPerDegree, 20);
@@ -197,9 +197,9 @@ TEST(Point4D2, IsInBoxIsStrictAndIgnoresBoundOrder) {
         double lat, lon;
         bool inside;
     } const cases[] = {
-        {3.5, 1.5, true},     {3.001, 1.999, true}, {3.0, 1.5, false}, {4.0, 1.5, false},
-        {3.5, 1.0, false},    {3.5, 2.0, false},    {3.0, 1.0, false}, {5.0, 1.5, false},
-        {3.5, 0.0, false},    {1.5, 3.5, false}, // latitude and longitude swapped
+        {3.5, 1.5, true},    {3.001, 1.999, true}, {3.0, 1.5, false}, {4.0, 1.5, false},
+        {3.5, 1.0, false},   {3.5, 2.0, false},    {3.0, 1.0, false}, {5.0, 1.5, false},
+        {3.5, 0.0, false},   {1.5, 3.5, false}, // latitude and longitude swapped
         {-3.5, -1.5, false},
     };
     for (const Case &c : cases) {

@@ -46,7 +46,9 @@ TGPXtrkseg *AddSeg(TGPXtrk &trk, std::initializer_list<LatLon> pts, int maxdepth
     return s;
 }
 
-TGPXtrk *AddTrack(TGPX &doc) { return doc.trk.Add(std::make_unique<TGPXtrk>()); }
+TGPXtrk *AddTrack(TGPX &doc) {
+    return doc.trk.Add(std::make_unique<TGPXtrk>());
+}
 
 void ExpectDefaultStyle(const TGPX_StyleLine &s) {
     EXPECT_EQ(s.Color(), 16777216u);
@@ -263,20 +265,20 @@ TEST(GPXStyleLine, ColorTextRoundTrip) {
         std::uint32_t color;
         const char *readBack;
     } const cases[] = {
-        {"ff0000", 255, "ff0000"},                            // red is the low byte
+        {"ff0000", 255, "ff0000"}, // red is the low byte
         {"00ff00", 0xff00, "00ff00"},
         {"0000ff", 0xff0000, "0000ff"},
         {"123456", 0x12 + 0x34 * 256 + 0x56 * 65536, "123456"},
-        {"FF8000", 0x80ff, "ff8000"},                         // read in lower case
-        {"f", 15 * 65536, "00000f"},                          // padded on the left
+        {"FF8000", 0x80ff, "ff8000"}, // read in lower case
+        {"f", 15 * 65536, "00000f"},  // padded on the left
         {"abc", 0x0a * 256 + 0xbc * 65536, "000abc"},
-        {"zz0000", 0, "000000"},                              // not hexadecimal: 0
+        {"zz0000", 0, "000000"}, // not hexadecimal: 0
         {"zzff00", 0xff00, "00ff00"},
         {"12zz56", 0x12 + 0x56 * 65536, "120056"},
         {"1234567", 0x12 + 0x34 * 256 + 0x56 * 65536, "123456"}, // cut to six
-        {"  \t00ff00\r\n", 0xff00, "00ff00"},                // blanks and controls trimmed
-        {"#ff000", 0xf0 * 256, "00f000"},                     // '#' is just a character
-        {"#ff0000", 0xf0 * 256, "00f000"},                    // cut to "#ff000"
+        {"  \t00ff00\r\n", 0xff00, "00ff00"},                    // blanks and controls trimmed
+        {"#ff000", 0xf0 * 256, "00f000"},                        // '#' is just a character
+        {"#ff0000", 0xf0 * 256, "00f000"},                       // cut to "#ff000"
         {"", 0, "000000"},
     };
     for (const Case &c : cases) {
@@ -306,8 +308,8 @@ TEST(GPXStyleLine, OpacityText) {
     struct Read {
         double opacity;
         const char *text;
-    } const reads[] = {{1.0, "1"}, {0.5, "0.5"}, {-0.5, "0.5"}, {0.25, "0.25"}, {0, "0"},
-                       {0.123456789012345678, "0.123456789012346"}};
+    } const reads[] = {{1.0, "1"},     {0.5, "0.5"}, {-0.5, "0.5"},
+                       {0.25, "0.25"}, {0, "0"},     {0.123456789012345678, "0.123456789012346"}};
     for (const Read &r : reads) {
         SCOPED_TRACE(r.opacity);
         TGPX_StyleLine s;
@@ -318,9 +320,9 @@ TEST(GPXStyleLine, OpacityText) {
     struct Write {
         const char *text;
         double opacity;
-    } const writes[] = {{"0.5", 0.5},   {"-0.5", 0.5},  {"1", 1.0},     {" 0.75 ", 0.75},
-                        {"abc", 1.0},   {"", 1.0},      {"0,5", 1.0}, // "," is no separator
-                        {"2.5", 2.5},   {"-0", 0.0},    {"1e-1", 0.1}};
+    } const writes[] = {{"0.5", 0.5}, {"-0.5", 0.5}, {"1", 1.0},   {" 0.75 ", 0.75},
+                        {"abc", 1.0}, {"", 1.0},     {"0,5", 1.0}, // "," is no separator
+                        {"2.5", 2.5}, {"-0", 0.0},   {"1e-1", 0.1}};
     for (const Write &w : writes) {
         SCOPED_TRACE(w.text);
         TGPX_StyleLine s;
@@ -657,7 +659,10 @@ TEST(GPXMetaBounds, LeavesBoundsUntouchedWithoutAnExtent) {
         std::function<void(TGPX &)> build;
     } const cases[] = {
         {"empty document", [](TGPX &) {}},
-        {"one waypoint", [](TGPX &d) { AddPoints(d.wpt, {{47, 8}}); }},
+        {"one waypoint",
+         [](TGPX &d) {
+             AddPoints(d.wpt, {{47, 8}});
+         }},
         {"segments of one point each",
          [](TGPX &d) {
              TGPXtrk *t = AddTrack(d);
@@ -681,9 +686,13 @@ TEST(GPXMetaBounds, LeavesBoundsUntouchedWithoutAnExtent) {
              AddSeg(*AddTrack(d), {{47, 7}, {47, 7.5}});
          }},
         {"only disabled points",
-         [](TGPX &d) { AddSeg(*AddTrack(d), {{47, 8, false}, {48, 9, false}}); }},
+         [](TGPX &d) {
+             AddSeg(*AddTrack(d), {{47, 8, false}, {48, 9, false}});
+         }},
         {"disabled points leave a single meridian",
-         [](TGPX &d) { AddSeg(*AddTrack(d), {{47, 8}, {48, 8}, {49, 9, false}}); }},
+         [](TGPX &d) {
+             AddSeg(*AddTrack(d), {{47, 8}, {48, 8}, {49, 9, false}});
+         }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -97,7 +97,7 @@ TEST(GPXDrawViewport, ZoomPanAndRounding) {
     EXPECT_EQ(v.view.BBox.O, before.O);
     EXPECT_EQ(v.view.MouseX, 100);
     v.view.MoveMouseTo(110, 95);
-    EXPECT_EQ(v.view.LoToX(10.00), 10);  // the map follows the mouse
+    EXPECT_EQ(v.view.LoToX(10.00), 10); // the map follows the mouse
     EXPECT_EQ(v.view.LaToY(50.00), 495);
     EXPECT_NEAR(v.view.BBox.Rm, before.Rm, 1e-9 * before.Rm);
 
@@ -125,8 +125,8 @@ TEST(GPXDrawViewport, ZoomAtKeepsThePositionUnderThePointer) {
     const struct {
         int x, y;
         double factor;
-    } steps[] = {{0, 0, 1.25}, {999, 499, 1.25}, {500, 250, 0.8}, {137, 421, 3.0}, {811, 37, 1 / 3.0},
-                 {1, 498, 1.1}};
+    } steps[] = {{0, 0, 1.25},    {999, 499, 1.25},   {500, 250, 0.8},
+                 {137, 421, 3.0}, {811, 37, 1 / 3.0}, {1, 498, 1.1}};
     for (const auto &s : steps) {
         const double lo = v.view.XToLo(s.x), la = v.view.YToLa(s.y), rm = v.view.BBox.Rm;
         ASSERT_TRUE(v.view.ZoomAt(s.x, s.y, s.factor)) << s.x << "," << s.y;
@@ -184,8 +184,8 @@ TEST(GPXDrawRender, PiecesTakeTheirLookFromTheFirstPoint) {
     const int xRight = (v.view.LoToX(10.1) + v.view.LoToX(10.2)) / 2;
     EXPECT_EQ(v.image.Bitmap.pixel(xLeft, yRow), 0xFF00FF00u);
     EXPECT_EQ(v.image.Bitmap.pixel(xRight, yRow), 0xFF0000FFu);
-    EXPECT_EQ(v.view.ShadowMap.pixel(xLeft, yRow), 0xFFFFFFFFu);   // no depth: no band
-    EXPECT_NE(v.view.ShadowMap.pixel(xRight, yRow), 0xFFFFFFFFu);  // band along soundings
+    EXPECT_EQ(v.view.ShadowMap.pixel(xLeft, yRow), 0xFFFFFFFFu);  // no depth: no band
+    EXPECT_NE(v.view.ShadowMap.pixel(xRight, yRow), 0xFFFFFFFFu); // band along soundings
     EXPECT_NE(v.view.ShadowMap.pixel(xRight, yRow - 4), 0xFFFFFFFFu);
     EXPECT_EQ(v.view.ShadowMap.pixel(xRight, yRow - 8), 0xFFFFFFFFu);
     // A lone sounding is not drawn, but the band holds a disc of its width around it.
@@ -281,8 +281,12 @@ TEST(GPXDrawPicking, SelectForCutPicksTheEarlierOfEquallyNearPoints) {
 
 TEST(GPXDrawShoreline, PolygonsShoreCellsAndMask) {
     View v(100, 100);
-    AddSegment(v.doc, {{50.0, 10.0, 0}, {50.0, 10.0, 0}, {50.0, 10.5, 0}, {50.5, 10.5, 0},
-                       {50.5, 10.0, 0}, {50.0, 10.0, 0}});
+    AddSegment(v.doc, {{50.0, 10.0, 0},
+                       {50.0, 10.0, 0},
+                       {50.0, 10.5, 0},
+                       {50.5, 10.5, 0},
+                       {50.5, 10.0, 0},
+                       {50.0, 10.0, 0}});
     AddSegment(v.doc, {{50.2, 10.2, 0}, {50.2, 10.3, 0}, {50.3, 10.3, 0}, {50.3, 10.2, 0}});
     AddSegment(v.doc, {{50.4, 10.4, 0}}); // one point: two equal vertices, cuts out nothing
     AddSegment(v.doc, {{50.1, 10.1, 300}, {50.2, 10.2, 400}}, 400); // soundings: not shore

@@ -169,10 +169,11 @@ TEST(GPXFileRead, FilesThatAreNotGpxAddNothing) {
 
 TEST(GPXFileRead, ContentErrorsKeepWhatWasReadAndReachTheCaller) {
     TempDir dir;
-    const std::string sat300 = "<gpx><wpt lat='1' lon='1'/><trk><trkseg>"
-                               "<trkpt lat='2' lon='2'/><trkpt lat='3' lon='3'><sat>300</sat></trkpt>"
-                               "<trkpt lat='4' lon='4'/></trkseg><name>late name</name></trk>"
-                               "<wpt lat='9' lon='9'/></gpx>";
+    const std::string sat300 =
+        "<gpx><wpt lat='1' lon='1'/><trk><trkseg>"
+        "<trkpt lat='2' lon='2'/><trkpt lat='3' lon='3'><sat>300</sat></trkpt>"
+        "<trkpt lat='4' lon='4'/></trkseg><name>late name</name></trk>"
+        "<wpt lat='9' lon='9'/></gpx>";
     TGPX doc;
     TGPXFile f;
     f.GPXd = &doc;
@@ -195,8 +196,8 @@ TEST(GPXFileRead, ContentErrorsKeepWhatWasReadAndReachTheCaller) {
 
     // A content error in a file that is not XML further on: nothing is added.
     TGPX broken;
-    ReadResult r = Read(dir.File("both.gpx", "<gpx><wpt lat='1' lon='1'><sat>-1</sat></wpt><wpt>"),
-                        broken);
+    ReadResult r =
+        Read(dir.File("both.gpx", "<gpx><wpt lat='1' lon='1'><sat>-1</sat></wpt><wpt>"), broken);
     EXPECT_FALSE(r.loaded);
     EXPECT_EQ(broken.wpt.Count(), 0);
 }
@@ -272,31 +273,34 @@ TEST(GPXFileWrite, ExactTextForm) {
     trk->Add(std::move(seg));
     doc.trk.Add(std::move(trk));
 
-    const std::string expected =
-        kHeader +
-        "<wpt lat=\"47.125\" lon=\"-8.5\">\n"
-        "\t<name>a&lt;b &amp; c</name>\n"
-        "<link href=\"http://x?a&amp;b\">\n"
-        "</link>\n"
-        "<extensions><h:depth>0.0</h:depth>" + kMarkers + "</extensions>\n"
-        "</wpt>\n"
-        "\n"
-        "<trk>\n"
-        "\t<name>ISO 350 cm</name>\n"
-        "\t<extensions>\n"
-        "<keep>me</keep>\t</extensions>\n"
-        "\t<trkseg>\n"
-        "\t\t<trkpt lat=\"1\" lon=\"2\">\n"
-        "\t\t\t<ele>3.5</ele>\n"
-        "\t\t\t<time>2014-06-01T12:34:56Z</time>\n"
-        "\t\t\t<sat>0</sat>\n"
-        "\t\t\t\t<extensions><h:depth>1234.0</h:depth>" + kMarkers + "</extensions>\n"
-        "\t\t</trkpt>\n"
-        "\t<extensions><seg/></extensions>\n"
-        "\t</trkseg>\n"
-        "</trk>\n"
-        "\n"
-        "</gpx>";
+    const std::string expected = kHeader +
+                                 "<wpt lat=\"47.125\" lon=\"-8.5\">\n"
+                                 "\t<name>a&lt;b &amp; c</name>\n"
+                                 "<link href=\"http://x?a&amp;b\">\n"
+                                 "</link>\n"
+                                 "<extensions><h:depth>0.0</h:depth>" +
+                                 kMarkers +
+                                 "</extensions>\n"
+                                 "</wpt>\n"
+                                 "\n"
+                                 "<trk>\n"
+                                 "\t<name>ISO 350 cm</name>\n"
+                                 "\t<extensions>\n"
+                                 "<keep>me</keep>\t</extensions>\n"
+                                 "\t<trkseg>\n"
+                                 "\t\t<trkpt lat=\"1\" lon=\"2\">\n"
+                                 "\t\t\t<ele>3.5</ele>\n"
+                                 "\t\t\t<time>2014-06-01T12:34:56Z</time>\n"
+                                 "\t\t\t<sat>0</sat>\n"
+                                 "\t\t\t\t<extensions><h:depth>1234.0</h:depth>" +
+                                 kMarkers +
+                                 "</extensions>\n"
+                                 "\t\t</trkpt>\n"
+                                 "\t<extensions><seg/></extensions>\n"
+                                 "\t</trkseg>\n"
+                                 "</trk>\n"
+                                 "\n"
+                                 "</gpx>";
     EXPECT_EQ(Write(doc, dir.Path("out.gpx")), expected);
 
     // With the style switch the colour is written; compressed text has no line ends.
@@ -339,8 +343,8 @@ TEST(GPXFileWrite, DepthForms) {
     struct Case {
         double depth;
         const char *text;
-    } cases[] = {{350, "350.0"},   {1234, "1234.0"}, {45.67, "45.7"},  {-12.34, "-12.3"},
-                 {0, "0.0"},       {999.5, "999.5"}, {123.45, "123.5"}, {21234.56, "21234.6"}};
+    } cases[] = {{350, "350.0"}, {1234, "1234.0"}, {45.67, "45.7"},   {-12.34, "-12.3"},
+                 {0, "0.0"},     {999.5, "999.5"}, {123.45, "123.5"}, {21234.56, "21234.6"}};
     for (const Case &c : cases)
         EXPECT_EQ(TGPXFile::DepthText(c.depth), c.text) << c.depth;
 }
@@ -423,8 +427,9 @@ TEST(GPXFileRead, SpikeFlagForms) {
     TempDir dir;
     for (const Case &c : cases) {
         TGPX doc;
-        const std::string gpx = std::string("<gpx><trk><trkseg><trkpt lat='1' lon='2'><extensions>") +
-                                c.extensions + "</extensions></trkpt></trkseg></trk></gpx>";
+        const std::string gpx =
+            std::string("<gpx><trk><trkseg><trkpt lat='1' lon='2'><extensions>") + c.extensions +
+            "</extensions></trkpt></trkseg></trk></gpx>";
         ASSERT_TRUE(Read(dir.File("f.gpx", gpx), doc).loaded) << c.extensions;
         EXPECT_EQ(doc.trk[0]->First()->Get(0)->Flagged, c.flagged) << c.extensions;
     }

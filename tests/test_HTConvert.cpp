@@ -61,8 +61,11 @@ TEST(HTProjection, KnownPositions) {
 TEST(HTWrite, LayoutOfOneSegment) {
     TempDir dir;
     model::TGPX doc;
-    AddTrack(doc, {{{50, 10, 100}, {50.0001, 10.0001, 200.9}, {50.0002, 10.0002, 300},
-                    {50.0003, 10.0003, 400}, {50.0004, 10.0004, 500}}});
+    AddTrack(doc, {{{50, 10, 100},
+                    {50.0001, 10.0001, 200.9},
+                    {50.0002, 10.0002, 300},
+                    {50.0003, 10.0003, 400},
+                    {50.0004, 10.0004, 500}}});
     std::string b = Written(doc, dir.Path("a.ht"), "A track name of more than twenty");
     ASSERT_EQ(b.size(), THTConvert::kFileSize);
     EXPECT_EQ(b[0], 1);
@@ -91,8 +94,8 @@ TEST(HTWrite, SegmentsTracksAndCounts) {
     std::string b = Written(doc, dir.Path("b.ht"), "x");
     EXPECT_EQ(U16(b, 8), 10u);
     // the first record of the second segment is relative to the last point of the first
-    EXPECT_EQ(Delta(b, 4, 0), THTConvert::LongitudeToEasting(10.002) -
-                                  THTConvert::LongitudeToEasting(10.001));
+    EXPECT_EQ(Delta(b, 4, 0),
+              THTConvert::LongitudeToEasting(10.002) - THTConvert::LongitudeToEasting(10.001));
     EXPECT_EQ(b.substr(48, 2), std::string("x\0", 2));
     EXPECT_EQ(doc.trk[0]->Count(), 3); // all segments gathered into the first track
     EXPECT_EQ(doc.trk[1]->Count(), 0);
@@ -119,7 +122,8 @@ TEST(HTWrite, WhatCannotBeWrittenWritesNothing) {
         many.push_back({50 + i * 1e-6, 10, 100});
     AddTrack(big, {many, {{50.1, 10, 1}}}); // 19998 points + 6 separator records
     std::vector<std::string> log;
-    THTConvert tooMany(&big, "x", dir.Path("big.ht"), [&](const std::string &l) { log.push_back(l); });
+    THTConvert tooMany(&big, "x", dir.Path("big.ht"),
+                       [&](const std::string &l) { log.push_back(l); });
     EXPECT_FALSE(tooMany.ConvertToHT());
     EXPECT_EQ(log, std::vector<std::string>{"HTCOnvert: number of points to write: 20004"});
     EXPECT_EQ(tooMany.ErrorText, "Too much points to write.");

@@ -75,6 +75,8 @@ TEST(ImageFiles, BitmapBytesOfATopDownRaster) {
         0xFF112233, 0x80445566, 0x00778899, 0xDEADBEEF, //
         0x01020304, 0xFFFFFFFF, 0x00000000, 0xDEADBEEF, //
     };
+    // One header field a line, as the format lays them out.
+    // clang-format off
     const unsigned char expected[] = {
         'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,    // size 54 + 24, data at 54
         40, 0, 0, 0, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF,   // width 3, height -2
@@ -83,6 +85,7 @@ TEST(ImageFiles, BitmapBytesOfATopDownRaster) {
         0x33, 0x22, 0x11, 0xFF, 0x66, 0x55, 0x44, 0x80, 0x99, 0x88, 0x77, 0x00, // top row
         0x04, 0x03, 0x02, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00,
     };
+    // clang-format on
     const std::string want(reinterpret_cast<const char *>(expected), sizeof expected);
 
     TempDir dir;

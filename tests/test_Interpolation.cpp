@@ -68,7 +68,8 @@ TEST(ShepardInterp, IndexGivesTheBitsOfTheLinearScan) {
         for (int i = 0; i < n; ++i) {
             if (round % 4 == 2) { // survey lines: runs of consecutive samples side by side
                 const int line = i / 50;
-                pts.push_back({8.0f + 0.002f * static_cast<float>(i % 50), 47.0f + 0.003f * static_cast<float>(line)});
+                pts.push_back({8.0f + 0.002f * static_cast<float>(i % 50),
+                               47.0f + 0.003f * static_cast<float>(line)});
             } else if (round % 2 == 1 && i % 3 == 0 && !pts.empty()) { // clusters and duplicates
                 TPointF q = pts[rng() % pts.size()];
                 pts.push_back({q.x + (i % 2) * 1e-6f, q.y});
@@ -83,8 +84,10 @@ TEST(ShepardInterp, IndexGivesTheBitsOfTheLinearScan) {
         for (int k = 0; k < 400; ++k)
             queries.push_back({u(rng), v(rng)});
         for (int k = 0; k < 50; ++k) {
-            queries.push_back({pts[static_cast<std::size_t>(k)].x + maxR, pts[static_cast<std::size_t>(k)].y});
-            queries.push_back({pts[static_cast<std::size_t>(k)].x, pts[static_cast<std::size_t>(k)].y - minR});
+            queries.push_back(
+                {pts[static_cast<std::size_t>(k)].x + maxR, pts[static_cast<std::size_t>(k)].y});
+            queries.push_back(
+                {pts[static_cast<std::size_t>(k)].x, pts[static_cast<std::size_t>(k)].y - minR});
             queries.push_back(pts[static_cast<std::size_t>(k)]);
         }
         for (int p : {2, 5, 8}) {
@@ -106,10 +109,13 @@ TEST(ShepardInterp, IndexRoundsDistancesAtFloatBoundariesLikeTheScan) {
     const TValueList vals{0.0f, 1.0e6f}; // so that the first weight shows in the result
     TShepardInterp indexed(pts, vals, 5.0f, 5.0f, 0.5f);
     TShepardInterp linear(pts, vals, 5.0f, 5.0f, 0.5f, nullptr, TShepardInterp::Scan::Linear);
-    const TPointF queries[] = {{0x1.0000e4p+0f, 0x1.6a0a88p-12f}, {0x1.000106p+0f, 0x1.6a0aap-12f},
-                               {0x1.0001fcp+0f, 0x1.6a0b4ep-12f}, {0x1.00021ep+0f, 0x1.6a0b66p-12f}};
+    const TPointF queries[] = {{0x1.0000e4p+0f, 0x1.6a0a88p-12f},
+                               {0x1.000106p+0f, 0x1.6a0aap-12f},
+                               {0x1.0001fcp+0f, 0x1.6a0b4ep-12f},
+                               {0x1.00021ep+0f, 0x1.6a0b66p-12f}};
     for (const TPointF &q : queries)
-        EXPECT_EQ(Bits(indexed.interp(q.x, q.y)), Bits(linear.interp(q.x, q.y))) << q.x << "," << q.y;
+        EXPECT_EQ(Bits(indexed.interp(q.x, q.y)), Bits(linear.interp(q.x, q.y)))
+            << q.x << "," << q.y;
 }
 
 TEST(Stripes, BoundsAndScheduling) {
@@ -207,5 +213,6 @@ TEST(Smoothing, MaskedBoxMeanInPlace) {
 
 TEST(InterpolationRun, RefusesAProjectWithoutDepth) {
     TProject project;
-    EXPECT_THROW(RunInterpolation(project, TInterpolationSettings{}, nullptr), InterpolationRefused);
+    EXPECT_THROW(RunInterpolation(project, TInterpolationSettings{}, nullptr),
+                 InterpolationRefused);
 }

@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTest>
 #include <QTableWidget>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "TestUtil.h"
@@ -52,8 +52,11 @@ struct Window : ::testing::Test {
         QApplication::processEvents();
     }
     std::string Panel(int i) const { return form.StatusText(i); }
-    bool TabShown(QWidget *page) const { return form.PageControl->isTabVisible(form.PageControl->indexOf(page)); }
-    void Mouse(QEvent::Type type, int x, int y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
+    bool TabShown(QWidget *page) const {
+        return form.PageControl->isTabVisible(form.PageControl->indexOf(page));
+    }
+    void Mouse(QEvent::Type type, int x, int y, Qt::MouseButtons buttons,
+               Qt::KeyboardModifiers mods = {}) {
         QMouseEvent e(type, QPointF(x, y), form.GPXImage->mapToGlobal(QPointF(x, y)),
                       type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, mods);
         QApplication::sendEvent(form.GPXImage, &e);
@@ -74,9 +77,11 @@ TEST_F(Window, StartUpState) {
     EXPECT_TRUE(form.lblMaxDepth->text().isEmpty());
     EXPECT_TRUE(form.lblNumPoints1->text().isEmpty());
     const int cpus = static_cast<int>(TForm1::GetCPUCount());
-    EXPECT_EQ(form.memDebug->toPlainText().split('\n').front().toStdString(), std::to_string(cpus) + " CPUs found");
+    EXPECT_EQ(form.memDebug->toPlainText().split('\n').front().toStdString(),
+              std::to_string(cpus) + " CPUs found");
     EXPECT_EQ(form.tbInterpolateThrds->value(), cpus);
-    EXPECT_EQ(form.lblInterpolateThrds->text().toStdString(), "CPUs for calculation: " + std::to_string(cpus));
+    EXPECT_EQ(form.lblInterpolateThrds->text().toStdString(),
+              "CPUs for calculation: " + std::to_string(cpus));
     EXPECT_FALSE(form.btnTrkSaveGPX->isEnabled());
     EXPECT_FALSE(form.btnInterpolate->isEnabled());
     EXPECT_EQ(form.windowTitle(), "Quillfen: Depthwright 2D");
@@ -94,29 +99,30 @@ TEST_F(Window, SaveAsHTWithoutContoursWritesNothing) {
 }
 
 TEST_F(Window, LoadingAsksForDepthAndOffsetPerSegment) {
-    std::string gpx = dir.File("two.gpx", "<gpx><trk><name>T</name><trkseg>" + Point(47, 8, 0) +
-                                              Point(47.1, 8.1, 0) + "</trkseg><trkseg>" +
-                                              Point(47, 8.2, 250) + Point(47.1, 8.3, 300) +
-                                              "</trkseg></trk></gpx>");
+    std::string gpx =
+        dir.File("two.gpx", "<gpx><trk><name>T</name><trkseg>" + Point(47, 8, 0) +
+                                Point(47.1, 8.1, 0) + "</trkseg><trkseg>" + Point(47, 8.2, 250) +
+                                Point(47.1, 8.3, 300) + "</trkseg></trk></gpx>");
     form.cbAddDepth->setChecked(true);
     form.cbAddOffset->setChecked(true);
     dialogs.inputAnswers = {std::string("100"), std::string("10"), std::string("-5")};
     form.AddFiles({gpx});
-    EXPECT_EQ(dialogs.prompts, (std::vector<std::string>{"two.gpxTrack: T Depth [cm]:",
-                                                         "two.gpxTrack: T Add Depth [cm]:",
-                                                         "two.gpxTrack: T Add Depth [cm]:"}));
+    EXPECT_EQ(dialogs.prompts, (std::vector<std::string>{
+                                   "two.gpxTrack: T Depth [cm]:", "two.gpxTrack: T Add Depth [cm]:",
+                                   "two.gpxTrack: T Add Depth [cm]:"}));
     ASSERT_TRUE(form.FileLoaded);
     EXPECT_EQ(form.GPXdata.trk[0]->Get(0)->maxdepth, 110);
     EXPECT_EQ(form.GPXdata.trk[0]->Get(1)->maxdepth, 295);
     EXPECT_TRUE(form.btnInterpolate->isEnabled());
     EXPECT_TRUE(form.btnTrkSaveGPX->isEnabled());
     EXPECT_EQ(form.minimumSize(), form.maximumSize()); // the size is frozen
-    EXPECT_EQ(Panel(4), "295 cm"); // the offset applies to the depths too
+    EXPECT_EQ(Panel(4), "295 cm");                     // the offset applies to the depths too
     EXPECT_EQ(form.lblMaxDepth->text(), "Max Depth: 295 cm");
     EXPECT_EQ(form.lblNumPoints1->text(), "Samples: 4");
     EXPECT_TRUE(form.lblMapSize->text().startsWith("Area: "));
-    EXPECT_EQ(form.lblImageSize->text().toStdString(), "Screen Size: " + std::to_string(form.GPXImage->width()) + " x " +
-                                                           std::to_string(form.GPXImage->height()) + " px");
+    EXPECT_EQ(form.lblImageSize->text().toStdString(),
+              "Screen Size: " + std::to_string(form.GPXImage->width()) + " x " +
+                  std::to_string(form.GPXImage->height()) + " px");
 }
 
 TEST_F(Window, FailuresAreNamedAndWhatLoadedIsShown) {
@@ -137,7 +143,10 @@ TEST_F(Window, FailuresAreNamedAndWhatLoadedIsShown) {
     form.AddFiles({good, text, broken, good});
     ASSERT_EQ(more.Texts().size(), 1u);
     const std::string box = more.Texts()[0];
-    EXPECT_EQ(box.rfind("Error while loading file.\nFile extension not supported: " + text + "\n" + broken + ": ", 0), 0u)
+    EXPECT_EQ(box.rfind("Error while loading file.\nFile extension not supported: " + text + "\n" +
+                            broken + ": ",
+                        0),
+              0u)
         << box;
     EXPECT_EQ(form.GPXdata.trk.Count(), 6); // both good files of this choice were added
     EXPECT_EQ(form.lblNumPoints->text(), "Samples: 24");
@@ -159,13 +168,15 @@ TEST_F(Window, TreeDeleteEntryAndStartOver) {
     tree->setCurrentItem(list->child(0));
     dialogs.yesNoAnswers = {false};
     edit.btnDeleteEntryClick();
-    EXPECT_EQ(dialogs.questions.back(), "Are you sure that you want to delete the selected track \"A\" ?");
+    EXPECT_EQ(dialogs.questions.back(),
+              "Are you sure that you want to delete the selected track \"A\" ?");
     EXPECT_EQ(form.GPXdata.trk.Count(), 2);
 
     tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(1)->child(0));
     dialogs.yesNoAnswers = {true};
     edit.btnDeleteEntryClick();
-    EXPECT_EQ(dialogs.questions.back(), "Are you sure that you want to delete the selected track segment ?");
+    EXPECT_EQ(dialogs.questions.back(),
+              "Are you sure that you want to delete the selected track segment ?");
     EXPECT_EQ(form.GPXdata.trk[1]->Count(), 0); // the track stays, empty
 
     tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(0));
@@ -190,9 +201,10 @@ TEST_F(Window, TreeDeleteEntryAndStartOver) {
     EXPECT_FALSE(form.FileLoaded);
     EXPECT_EQ(form.GPXdata.trk.Count(), 0);
     EXPECT_TRUE(form.lblMaxDepth->text().isEmpty());
-    for (QPushButton *b : {form.btnTrkSaveGPX, form.btnTrkFit, form.btnTrkZoom, form.btnTrkZoomIn, form.btnTrkZoomOut})
+    for (QPushButton *b : {form.btnTrkSaveGPX, form.btnTrkFit, form.btnTrkZoom, form.btnTrkZoomIn,
+                           form.btnTrkZoomOut})
         EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString(); // nothing to act on
-    EXPECT_EQ(form.minimumSize(), QSize(850, 600)); // no longer frozen
+    EXPECT_EQ(form.minimumSize(), QSize(850, 600));                    // no longer frozen
     EXPECT_TRUE(edit.btnDeleteArea->styleSheet().isEmpty());
     EXPECT_EQ(form.GPXView.MouseMode, mapview::mmMove);
     EXPECT_EQ(form.GPXImage->cursor().shape(), Qt::SizeAllCursor);
@@ -213,7 +225,8 @@ TEST_F(Window, DeleteSampleAndAreaWithTheMouse) {
     // The position panel is wide enough for its whole text, hemisphere letters included.
     const QLabel *position = form.sbPanels[5];
     EXPECT_EQ(Panel(5).back(), 'E');
-    EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()), position->contentsRect().width());
+    EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()),
+              position->contentsRect().width());
     Mouse(QEvent::MouseButtonPress, x, y, Qt::LeftButton);
     Mouse(QEvent::MouseButtonRelease, x, y, Qt::NoButton, Qt::AltModifier); // stays in the mode
     EXPECT_EQ(form.GPXdata.trk[1]->First()->Count(), 2);
@@ -226,7 +239,8 @@ TEST_F(Window, DeleteSampleAndAreaWithTheMouse) {
     // The cutter removes the points inside the dragged rectangle.
     edit.btnDeleteAreaClick();
     EXPECT_EQ(Panel(0), "Select area to delete...");
-    const int x0 = view.LoToX(8.01), y0 = view.LaToY(47.06), x1 = view.LoToX(8.09), y1 = view.LaToY(47.04);
+    const int x0 = view.LoToX(8.01), y0 = view.LaToY(47.06), x1 = view.LoToX(8.09),
+              y1 = view.LaToY(47.04);
     Mouse(QEvent::MouseButtonPress, x0, y0, Qt::LeftButton);
     Mouse(QEvent::MouseMove, (x0 + x1) / 2, (y0 + y1) / 2, Qt::LeftButton);
     Mouse(QEvent::MouseButtonRelease, x1, y1, Qt::NoButton);
@@ -276,7 +290,8 @@ TEST_F(Window, ClosingWithUnsavedChangesAsksFirst) {
     edit.btnDeleteEntryClick();
     ASSERT_EQ(form.GPXdata.trk.Count(), 1);
     EXPECT_FALSE(form.close()); // No: the window stays
-    EXPECT_EQ(dialogs.questions.back(), "The project has changes that were not saved. Discard them?");
+    EXPECT_EQ(dialogs.questions.back(),
+              "The project has changes that were not saved. Discard them?");
     EXPECT_TRUE(form.isVisible());
     // Once saved there is nothing to lose: no question.
     dialogs.saveAnswers = {dir.File("saved.gpx", "")};
@@ -338,9 +353,9 @@ std::string SpikyLakeGpx(const std::string &name, double level) {
     std::string line;
     for (int i = 0; i < 40; ++i)
         line += Point(47.05, 8.02 + i * 0.000026, (i == 20 ? 1500 : 500 + (i % 3)) + level);
-    return "<gpx><trk><name>A</name><trkseg>" + Point(47.0, 8.0, 0) + Point(47.0, 8.1, 0) + Point(47.1, 8.1, 0) +
-           Point(47.1, 8.0, 0) + Point(47.0, 8.0, 0) + "</trkseg></trk><trk><name>" + name + "</name><trkseg>" + line +
-           "</trkseg></trk></gpx>";
+    return "<gpx><trk><name>A</name><trkseg>" + Point(47.0, 8.0, 0) + Point(47.0, 8.1, 0) +
+           Point(47.1, 8.1, 0) + Point(47.1, 8.0, 0) + Point(47.0, 8.0, 0) +
+           "</trkseg></trk><trk><name>" + name + "</name><trkseg>" + line + "</trkseg></trk></gpx>";
 }
 
 } // namespace
@@ -391,7 +406,8 @@ TEST_F(Window, SpikesAreFlaggedReviewedAndUndone) {
 }
 
 TEST_F(Window, SurveysCarryTheirLevelOffsets) {
-    form.AddFiles({dir.File("day1.gpx", SpikyLakeGpx("D1", 0)), dir.File("day2.gpx", SpikyLakeGpx("D2", 30))});
+    form.AddFiles({dir.File("day1.gpx", SpikyLakeGpx("D1", 0)),
+                   dir.File("day2.gpx", SpikyLakeGpx("D2", 30))});
     ASSERT_EQ(form.Project.Surveys.size(), 2u); // each file of soundings is a survey
     EXPECT_EQ(form.Project.Surveys[1].Name, "day2.gpx");
     form.ShowSurveys = [](app::TSurveysForm &surveys) {

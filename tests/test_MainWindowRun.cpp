@@ -1,9 +1,9 @@
 #include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
+#include "app/Unit1.h"
 #include "depth/MovingSquares.h"
 #include "depth/Project.h"
 #include "depth/ProjectLoader.h"
-#include "app/Unit1.h"
 #include "support/AtomicFile.h"
 
 #include <QApplication>
@@ -12,9 +12,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -43,7 +43,8 @@ struct Run : ::testing::Test {
         form.EditProjectForm = &edit;
         form.show();
         QApplication::processEvents();
-        form.AddFiles({DEPTHWRIGHT_EXAMPLES "/shoreline.gpx", DEPTHWRIGHT_EXAMPLES "/soundings.gpx"});
+        form.AddFiles(
+            {DEPTHWRIGHT_EXAMPLES "/shoreline.gpx", DEPTHWRIGHT_EXAMPLES "/soundings.gpx"});
         form.btnActionInterpolateClick(); // the page's refresh proposes the radii
         QApplication::processEvents();
     }
@@ -94,7 +95,8 @@ TEST_F(Run, TheWindowRunsThePipelinesSteps) {
     // The same files through the pipeline directly, at the map's size and the page's settings.
     depth::TProject project;
     depth::TProjectLoader loader(project.GPXdata, nullptr);
-    for (const char *file : {DEPTHWRIGHT_EXAMPLES "/shoreline.gpx", DEPTHWRIGHT_EXAMPLES "/soundings.gpx"})
+    for (const char *file :
+         {DEPTHWRIGHT_EXAMPLES "/shoreline.gpx", DEPTHWRIGHT_EXAMPLES "/soundings.gpx"})
         ASSERT_EQ(loader.LoadFile(file), 0);
     project.MaxDepth = loader.MaxDepth;
     project.GPXView.SetWidth(form.GPXImage->width());
@@ -107,7 +109,8 @@ TEST_F(Run, TheWindowRunsThePipelinesSteps) {
     settings.Style = form.tbInterpolatorStyle->value();
     settings.ThreadsTasks = 4 * static_cast<int>(TForm1::GetCPUCount());
     double pixel = 0;
-    depth::UpdateInterpolatorSettings(project.GPXView.Viewport(), settings, form.udDontCareRadius->value(), pixel);
+    depth::UpdateInterpolatorSettings(project.GPXView.Viewport(), settings,
+                                      form.udDontCareRadius->value(), pixel);
     depth::RunInterpolation(project, settings, nullptr);
     project.TraceContours(form.edtIsoStart->text().toInt(), form.edtIsoStep->text().toInt());
 
@@ -147,8 +150,8 @@ TEST_F(Run, NothingReachableDuringARunChangesItsGrid) {
     dialogs.yesNoAnswers = {true, true, true, true};
     dialogs.openAnswers = {{DEPTHWRIGHT_EXAMPLES "/shoreline.gpx"}};
     dialogs.saveAnswers = {P("during.gpx")};
-    for (QPushButton *b : {edit.btnAddFiles, edit.btnSaveProject, edit.btnDeleteEntry, edit.btnDeleteArea,
-                           edit.btnDeleteSample, edit.btnClose,
+    for (QPushButton *b : {edit.btnAddFiles, edit.btnSaveProject, edit.btnDeleteEntry,
+                           edit.btnDeleteArea, edit.btnDeleteSample, edit.btnClose,
                            form.ColorModelEditorForm->findChild<QPushButton *>("btnOK")})
         QTest::mouseClick(b, Qt::LeftButton);
     QTest::mouseClick(form.sbPanels[3], Qt::LeftButton);
@@ -206,8 +209,8 @@ TEST_F(Run, StartOverClearsTheChartAndTheContours) {
     EXPECT_TRUE(uniform(form.InterpolatedImage->Control.Bitmap));
     EXPECT_TRUE(form.InterpolatedImage->Layers.empty());
     EXPECT_TRUE(uniform(form.IsoImage->Control.Bitmap));
-    for (QPushButton *b : {form.btnInterpolSaveBMP, form.btnIsoMap, form.btnIsoSaveGPX, form.btnIsoSaveBMP,
-                           form.btnCreateHT, form.btnTrkSaveGPX})
+    for (QPushButton *b : {form.btnInterpolSaveBMP, form.btnIsoMap, form.btnIsoSaveGPX,
+                           form.btnIsoSaveBMP, form.btnCreateHT, form.btnTrkSaveGPX})
         EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
 }
 
@@ -220,9 +223,12 @@ TEST_F(Run, InterpolationGivesTheBatchToolsGrid) {
     EXPECT_TRUE(form.PageControl->isEnabled());
     // The batch tool, same files and settings, at the size of the map image.
     const std::string grid = P("grid.f32");
-    const std::string command = std::string(DEPTHWRIGHT_BATCH) + " chart " DEPTHWRIGHT_EXAMPLES "/shoreline.gpx " DEPTHWRIGHT_EXAMPLES
-                                "/soundings.gpx --size " + std::to_string(form.GPXImage->width()) + "x" +
-                                std::to_string(form.GPXImage->height()) + " --grid " + grid + " > /dev/null";
+    const std::string command = std::string(DEPTHWRIGHT_BATCH) +
+                                " chart " DEPTHWRIGHT_EXAMPLES
+                                "/shoreline.gpx " DEPTHWRIGHT_EXAMPLES "/soundings.gpx --size " +
+                                std::to_string(form.GPXImage->width()) + "x" +
+                                std::to_string(form.GPXImage->height()) + " --grid " + grid +
+                                " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string bytes = support::ReadWholeFile(grid);
     const auto &cells = form.InterpResultArray.Cells();
@@ -245,7 +251,8 @@ TEST_F(Run, ContoursAndTheirExports) {
     form.btnCreateHTClick();
     EXPECT_EQ(fs::file_size(P("000.ht")), 131080u);
     ASSERT_FALSE(dialogs.Texts().empty());
-    EXPECT_EQ(dialogs.Texts().back().rfind("To upload the generated files to your Humminbird", 0), 0u);
+    EXPECT_EQ(dialogs.Texts().back().rfind("To upload the generated files to your Humminbird", 0),
+              0u);
     long long points = 0;
     for (const auto &t : form.IsoData.trk.Items())
         for (const auto &s : t->Items())

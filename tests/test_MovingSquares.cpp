@@ -39,7 +39,8 @@ struct Lake {
     }
 
     explicit Lake(const std::vector<std::string> &depth, const std::vector<std::string> &water = {})
-        : Lake(static_cast<std::int32_t>(depth.at(0).size()), static_cast<std::int32_t>(depth.size())) {
+        : Lake(static_cast<std::int32_t>(depth.at(0).size()),
+               static_cast<std::int32_t>(depth.size())) {
         for (std::int32_t y = 0; y < H; ++y)
             for (std::int32_t x = 0; x < W; ++x) {
                 char c = depth[y][x];
@@ -118,43 +119,64 @@ TEST(MovingSquaresTest, ShapesGiveTheDescribedPieces) {
     };
     const std::vector<Case> cases = {
         {"single deep cell: four steps, three points, dropped",
-         {".....", ".....", "..#..", ".....", "....."}, {}, {}},
+         {".....", ".....", "..#..", ".....", "....."},
+         {},
+         {}},
         {"2 x 2 basin closes on its start vertex",
-         {"......", "......", "..##..", "..##..", "......", "......"}, {},
+         {"......", "......", "..##..", "..##..", "......", "......"},
+         {},
          {{{{2, 2}, {3, 4}, {4, 3}, {3, 2}, {2, 2}}}}},
         {"straight runs keep their ends only, corners are cut",
-         {"........", "........", "..####..", "..####..", "........", "........"}, {},
+         {"........", "........", "..####..", "..####..", "........", "........"},
+         {},
          {{{{2, 2}, {3, 4}, {6, 3}, {5, 2}, {2, 2}}}}},
-        {"a staircase keeps every second vertex", kStaircase, {},
-         {{{{2, 2}, {3, 10}, {10, 9}, {9, 8}, {8, 7}, {7, 6}, {6, 5}, {5, 4}, {4, 3}, {3, 2}, {2, 2}}}}},
+        {"a staircase keeps every second vertex",
+         kStaircase,
+         {},
+         {{{{2, 2},
+            {3, 10},
+            {10, 9},
+            {9, 8},
+            {8, 7},
+            {7, 6},
+            {6, 5},
+            {5, 4},
+            {4, 3},
+            {3, 2},
+            {2, 2}}}}},
         {"land across the basin: one piece per stretch of water, each from one vertex "
          "outside to the last water vertex",
          kStaircase,
-         {".............", ".............", ".............", ".............",
-          ".............", ".............", "xxxxxxxxxxxxx", ".............",
-          ".............", ".............", ".............", "............."},
+         {".............", ".............", ".............", ".............", ".............",
+          ".............", "xxxxxxxxxxxxx", ".............", ".............", ".............",
+          ".............", "............."},
          {{{{2, 7}, {3, 10}, {10, 9}, {9, 8}, {8, 8}}, {{6, 6}, {5, 5}, {4, 4}, {3, 3}, {2, 2}}}}},
         {"saddle top-left/bottom-right: coming right goes up, coming left goes down",
-         {"........", "........", "..##....", "..##....", "....##..", "....##..", "........", "........"},
+         {"........", "........", "..##....", "..##....", "....##..", "....##..", "........",
+          "........"},
          {},
          {{{{2, 2}, {3, 4}, {4, 3}, {3, 2}, {2, 2}}}, {{{5, 4}, {4, 5}, {5, 6}, {6, 5}, {5, 4}}}}},
         {"saddle top-right/bottom-left: coming up goes left, coming down goes right",
-         {"........", "........", "....##..", "....##..", "..##....", "..##....", "........", "........"},
+         {"........", "........", "....##..", "....##..", "..##....", "..##....", "........",
+          "........"},
          {},
          {{{{2, 4}, {3, 6}, {4, 5}, {3, 4}, {2, 4}}}, {{{4, 2}, {5, 4}, {6, 3}, {5, 2}, {4, 2}}}}},
         {"only water vertices start lines: an upper edge wholly under land starts none",
-         {"..............", "..............", "..##########..", "..#########...",
-          "..########....", "..#######.....", "..######......", "..#####.......",
-          "..####........", "..###.........", "..............", ".............."},
-         {"..............", "..............", "xxxxxxxxxxxxxx", "..............",
-          "..............", "..............", "..............", "..............",
-          "..............", "..............", "..............", ".............."},
+         {"..............", "..............", "..##########..", "..#########...", "..########....",
+          "..#######.....", "..######......", "..#####.......", "..####........", "..###.........",
+          "..............", ".............."},
+         {"..............", "..............", "xxxxxxxxxxxxxx", "..............", "..............",
+          "..............", "..............", "..............", "..............", "..............",
+          "..............", ".............."},
          {}},
         {"nothing is traced through the outermost ring of cells",
-         {"......", "######", "######", "######", "######", "######"}, {}, {}},
+         {"......", "######", "######", "######", "######", "######"},
+         {},
+         {}},
         {"a walk with no water vertex keeps nothing",
          {"......", "......", "..##..", "..##..", "......", "......"},
-         {"xxxxxx", "xxxxxx", "xxxxxx", "xxxxxx", "xxxxxx", "xxxxxx"}, {}},
+         {"xxxxxx", "xxxxxx", "xxxxxx", "xxxxxx", "xxxxxx", "xxxxxx"},
+         {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -203,7 +225,7 @@ TEST(MovingSquaresTest, LevelsRunFromStartByStepUpToGreatestDepthPlusOne) {
 TEST(MovingSquaresTest, CellEqualToTheLevelIsNotDeeper) {
     Lake lake(8, 8);
     Fill(lake.grid, 2, 4, 2, 4, 0.5f); // 200 cm of 400
-    lake.Run(199, 400, 1);               // 199 ... 401
+    lake.Run(199, 400, 1);             // 199 ... 401
     EXPECT_EQ(lake.Names(), std::vector<std::string>{"ISO 199 cm"});
 }
 
@@ -241,8 +263,11 @@ TEST(MovingSquaresTest, RefusesNoDepthAndNonPositiveStepBeforeTracing) {
         std::int32_t maxDepth, step;
         const char *says;
     };
-    for (const Case &c : std::vector<Case>{{0, 100, "0 cm"}, {-5, 100, "0 cm"}, {450, 0, "step"},
-                                           {450, -100, "step"}, {0, 0, "0 cm"}}) {
+    for (const Case &c : std::vector<Case>{{0, 100, "0 cm"},
+                                           {-5, 100, "0 cm"},
+                                           {450, 0, "step"},
+                                           {450, -100, "step"},
+                                           {0, 0, "0 cm"}}) {
         SCOPED_TRACE(std::to_string(c.maxDepth) + " / " + std::to_string(c.step));
         Lake lake({"......", "......", "..##..", "..##..", "......", "......"});
         try {
@@ -291,11 +316,18 @@ TEST(MovingSquaresTest, AnyGridEndsAndKeepsOnlyValidPieces) {
         float value;
         bool water;
     };
-    for (const Degenerate &d : std::vector<Degenerate>{{0, 0, 1, true}, {1, 5, 1, true}, {2, 5, 1, true},
-                                                       {5, 1, 1, true}, {5, 2, 1, true}, {6, 6, 1, true},
-                                                       {6, 6, kNaN, true}, {6, 6, kInf, true},
-                                                       {6, 6, 0, true}, {6, 6, 1, false}}) {
-        SCOPED_TRACE(std::to_string(d.w) + " x " + std::to_string(d.h) + " " + std::to_string(d.value));
+    for (const Degenerate &d : std::vector<Degenerate>{{0, 0, 1, true},
+                                                       {1, 5, 1, true},
+                                                       {2, 5, 1, true},
+                                                       {5, 1, 1, true},
+                                                       {5, 2, 1, true},
+                                                       {6, 6, 1, true},
+                                                       {6, 6, kNaN, true},
+                                                       {6, 6, kInf, true},
+                                                       {6, 6, 0, true},
+                                                       {6, 6, 1, false}}) {
+        SCOPED_TRACE(std::to_string(d.w) + " x " + std::to_string(d.h) + " " +
+                     std::to_string(d.value));
         Lake lake(d.w, d.h);
         lake.grid.Fill(d.value);
         lake.mask.MaskArray.Fill(d.water);
@@ -322,7 +354,8 @@ TEST(MovingSquaresTest, AnyGridEndsAndKeepsOnlyValidPieces) {
 }
 
 TEST(MovingSquaresTest, DebugRasterShowsTheWalkWithoutChangingTheLines) {
-    const std::vector<std::string> basin = {"......", "......", "..##..", "..##..", "......", "......"};
+    const std::vector<std::string> basin = {"......", "......", "..##..",
+                                            "..##..", "......", "......"};
     Lake plain(basin);
     plain.Run(100, 400, 1000);
 
@@ -344,7 +377,8 @@ TEST(MovingSquaresTest, DebugRasterShowsTheWalkWithoutChangingTheLines) {
     EXPECT_EQ(img.pixel(0, 0), 0xFFFF0000u); // frame around the entry vertex (2, 2)
     EXPECT_EQ(img.pixel(4, 0), 0xFFFF0000u);
     EXPECT_EQ(img.pixel(0, 4), 0xFFFF0000u);
-    for (auto [x, y] : std::vector<std::pair<int, int>>{{2, 2}, {2, 3}, {2, 4}, {3, 4}, {4, 4}, {4, 2}})
+    for (auto [x, y] :
+         std::vector<std::pair<int, int>>{{2, 2}, {2, 3}, {2, 4}, {3, 4}, {4, 4}, {4, 2}})
         EXPECT_EQ(img.pixel(x, y), 0xFF00FF00u) << x << "," << y; // the walk
     EXPECT_EQ(img.pixel(3, 3), 0u);
 
@@ -394,8 +428,8 @@ TEST(ContourBuilderTest, ShorelinesFirstThenLevelsAndCounts) {
     Lake lake({"......", "......", "..##..", "..##..", "......", "......"});
     lake.iso.trk.Add(std::make_unique<model::TGPXtrk>()); // an earlier build: emptied
 
-    TContourSummary sum = BuildContours(lake.iso, project.gpx, lake.view, lake.grid, lake.mask,
-                                        400, "100", "100");
+    TContourSummary sum =
+        BuildContours(lake.iso, project.gpx, lake.view, lake.grid, lake.mask, 400, "100", "100");
     ASSERT_EQ(lake.Names(), (std::vector<std::string>{"Shoreline", "Shoreline", "Shoreline",
                                                       "ISO 100 cm", "ISO 200 cm", "ISO 300 cm"}));
     const double lats[] = {1.0, 3.0, 4.0};
@@ -423,8 +457,8 @@ TEST(ContourBuilderTest, LevelsInFeetLieAtExactMultiplesOf3048Millimetres) {
     // The deep cells hold 1 x MaxDepth = 400 cm = 13.12 ft: levels 4, 8 and 12 ft.
     BuildContours(lake.iso, project.gpx, lake.view, lake.grid, lake.mask, 400, 4, 4, nullptr, {},
                   depth::TDepthUnit::Feet);
-    ASSERT_EQ(lake.Names(), (std::vector<std::string>{"Shoreline", "Shoreline", "Shoreline", "ISO 4 ft",
-                                                      "ISO 8 ft", "ISO 12 ft"}));
+    ASSERT_EQ(lake.Names(), (std::vector<std::string>{"Shoreline", "Shoreline", "Shoreline",
+                                                      "ISO 4 ft", "ISO 8 ft", "ISO 12 ft"}));
     const double cm[] = {121.92, 243.84, 365.76};
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(lake.iso.trk[3 + i]->trkseg(0)->First()->HBdepth, cm[i]) << i;

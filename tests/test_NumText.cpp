@@ -14,12 +14,21 @@ TEST(NumText, GeneralFormUpTo15SignificantDigits) {
         double v;
         const char *text;
     } cases[] = {
-        {8.5, "8.5"},          {47.125, "47.125"},     {1.0, "1"},
-        {0, "0"},              {-12.25, "-12.25"},     {0.1, "0.1"},
-        {0.0001, "0.0001"},    {0.00009, "9E-5"},      {1.5e-7, "1.5E-7"},
-        {1e15, "1E15"},        {999999999999999.0, "999999999999999"},
-        {123456789.123456789, "123456789.123457"},    {1.0 / 3, "0.333333333333333"},
-        {-80.222416107, "-80.222416107"},              {2.5e20, "2.5E20"},
+        {8.5, "8.5"},
+        {47.125, "47.125"},
+        {1.0, "1"},
+        {0, "0"},
+        {-12.25, "-12.25"},
+        {0.1, "0.1"},
+        {0.0001, "0.0001"},
+        {0.00009, "9E-5"},
+        {1.5e-7, "1.5E-7"},
+        {1e15, "1E15"},
+        {999999999999999.0, "999999999999999"},
+        {123456789.123456789, "123456789.123457"},
+        {1.0 / 3, "0.333333333333333"},
+        {-80.222416107, "-80.222416107"},
+        {2.5e20, "2.5E20"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(FloatToStrG15(c.v), c.text) << c.v;
@@ -37,9 +46,15 @@ TEST(NumText, FixedFormIgnoresLocaleAndNeverNegativeZero) {
 
 TEST(NumText, GroupsThousandsWithCommas) {
     const std::pair<std::int64_t, const char *> cases[] = {
-        {0, "0"},         {999, "999"},           {1000, "1,000"},
-        {4671, "4,671"},  {100000, "100,000"},    {1234567, "1,234,567"},
-        {-1000, "-1,000"}, {-999, "-999"},        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"}};
+        {0, "0"},
+        {999, "999"},
+        {1000, "1,000"},
+        {4671, "4,671"},
+        {100000, "100,000"},
+        {1234567, "1,234,567"},
+        {-1000, "-1,000"},
+        {-999, "-999"},
+        {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"}};
     for (const auto &[value, text] : cases)
         EXPECT_EQ(GroupThousands(value), text) << value;
 }
@@ -50,12 +65,11 @@ TEST(NumText, ParsesDecimalNumbersOnly) {
         bool ok;
         double v;
     } cases[] = {
-        {"8.5", true, 8.5},     {" -3 ", true, -3},      {"+008.5", true, 8.5},
-        {"1.23E3", true, 1230}, {"1e-400", true, 0},     {".5", true, 0.5},
-        {"5.", true, 5},        {"", false, 0},          {"abc", false, 0},
-        {"1,5", false, 0},      {"nan", false, 0},       {"inf", false, 0},
-        {"1e999", false, 0},    {"0x10", false, 0},      {"1e", false, 0},
-        {"-", false, 0},        {"1.2.3", false, 0},     {"12abc", false, 0},
+        {"8.5", true, 8.5},  {" -3 ", true, -3},  {"+008.5", true, 8.5}, {"1.23E3", true, 1230},
+        {"1e-400", true, 0}, {".5", true, 0.5},   {"5.", true, 5},       {"", false, 0},
+        {"abc", false, 0},   {"1,5", false, 0},   {"nan", false, 0},     {"inf", false, 0},
+        {"1e999", false, 0}, {"0x10", false, 0},  {"1e", false, 0},      {"-", false, 0},
+        {"1.2.3", false, 0}, {"12abc", false, 0},
     };
     for (const Case &c : cases) {
         auto v = TryStrToFloat(c.text);

@@ -26,7 +26,9 @@ struct Project {
     TProjectLoader loader{doc, [this](const std::string &l) { log.push_back(l); }};
     void AnswerDepths(std::deque<std::int32_t> answers) {
         depths = std::move(answers);
-        loader.Options.DepthFor = [this](const std::string &what) { return Take(depths, what + " Depth [cm]:"); };
+        loader.Options.DepthFor = [this](const std::string &what) {
+            return Take(depths, what + " Depth [cm]:");
+        };
     }
     void AnswerOffsets(std::deque<std::int32_t> answers) {
         offsets = std::move(answers);
@@ -47,11 +49,12 @@ struct Project {
 
 TEST(ProjectLoader, GpxSegmentsAreShorelinesOrSoundings) {
     TempDir dir;
-    std::string gpx = dir.File("lake.gpx", "<gpx><trk><name>T</name><trkseg>" + Point(47, 8, 0) +
-                                               Point(47.1, 8.1, 350.7) + Point(47.2, 8.2, 0) +
-                                               "</trkseg><trkseg>" + Point(47, 8, 0) +
-                                               Point(47, 8.1, 0) + "</trkseg></trk>"
-                                               "<wpt lat='1' lon='1'/></gpx>");
+    std::string gpx =
+        dir.File("lake.gpx", "<gpx><trk><name>T</name><trkseg>" + Point(47, 8, 0) +
+                                 Point(47.1, 8.1, 350.7) + Point(47.2, 8.2, 0) +
+                                 "</trkseg><trkseg>" + Point(47, 8, 0) + Point(47, 8.1, 0) +
+                                 "</trkseg></trk>"
+                                 "<wpt lat='1' lon='1'/></gpx>");
     Project p;
     ASSERT_EQ(p.loader.LoadFile(gpx), 0);
     ASSERT_EQ(p.doc.trk.Count(), 1);
@@ -72,9 +75,9 @@ TEST(ProjectLoader, GpxSegmentsAreShorelinesOrSoundings) {
     q.AnswerDepths({-5});
     q.AnswerOffsets({-20, 0});
     ASSERT_EQ(q.loader.LoadFile(gpx), 0);
-    EXPECT_EQ(q.prompts, (std::vector<std::string>{"lake.gpxTrack: T Add Depth [cm]:",
-                                                           "lake.gpxTrack: T Depth [cm]:",
-                                                           "lake.gpxTrack: T Add Depth [cm]:"}));
+    EXPECT_EQ(q.prompts, (std::vector<std::string>{
+                             "lake.gpxTrack: T Add Depth [cm]:", "lake.gpxTrack: T Depth [cm]:",
+                             "lake.gpxTrack: T Add Depth [cm]:"}));
     EXPECT_EQ(q.doc.trk[0]->Get(0)->maxdepth, 330);
     EXPECT_EQ(q.doc.trk[0]->Get(1)->maxdepth, 0); // -5 becomes 0
     EXPECT_EQ(q.doc.trk[0]->Get(1)->Get(0)->HBdepth, 0);
@@ -82,9 +85,10 @@ TEST(ProjectLoader, GpxSegmentsAreShorelinesOrSoundings) {
 
 TEST(ProjectLoader, OffsetsCanTurnShorelinesIntoSoundings) {
     TempDir dir;
-    std::string kml = dir.File("shore.kml", "<kml><Folder><name>Shore</name><Placemark>"
-                                            "<LineString><coordinates>8,47 8.1,47 8.1,47.1"
-                                            "</coordinates></LineString></Placemark></Folder></kml>");
+    std::string kml =
+        dir.File("shore.kml", "<kml><Folder><name>Shore</name><Placemark>"
+                              "<LineString><coordinates>8,47 8.1,47 8.1,47.1"
+                              "</coordinates></LineString></Placemark></Folder></kml>");
     Project p;
     ASSERT_EQ(p.loader.LoadFile(kml), 0);
     EXPECT_EQ(p.doc.trk[0]->Get(0)->maxdepth, 0);
@@ -151,8 +155,11 @@ TEST(ProjectLoader, SonarRecordingsAreSoundings) {
     // A read cancelled from its progress report adds nothing: the project stays as it was.
     Project cancelled;
     int reports = 0;
-    cancelled.loader.Options.Read.Progress = [&](std::uint64_t, std::uint64_t) { return ++reports < 1; };
-    EXPECT_THROW(cancelled.loader.LoadFile(dir.File("Sonar0002.sl2", log.bytes)), std::runtime_error);
+    cancelled.loader.Options.Read.Progress = [&](std::uint64_t, std::uint64_t) {
+        return ++reports < 1;
+    };
+    EXPECT_THROW(cancelled.loader.LoadFile(dir.File("Sonar0002.sl2", log.bytes)),
+                 std::runtime_error);
     EXPECT_GT(reports, 0);
     EXPECT_EQ(cancelled.doc.trk.Count(), 0);
     EXPECT_EQ(cancelled.loader.MaxDepth, 0);
@@ -209,10 +216,10 @@ TEST(ProjectLoader, FlaggedSoundingsStayButDoNotSetTheGreatestDepth) {
                std::to_string(depth) + "</h:depth>" + (flagged ? "<h:flag>spike</h:flag>" : "") +
                "</extensions></trkpt>";
     };
-    std::string gpx = dir.File("s.gpx", "<gpx><trk><trkseg>" + point(47, 420, false) +
-                                            point(47.1, 2900, true) + point(47.2, 430, false) +
-                                            "</trkseg><trkseg>" + point(47.3, 800, true) +
-                                            "</trkseg></trk></gpx>");
+    std::string gpx =
+        dir.File("s.gpx", "<gpx><trk><trkseg>" + point(47, 420, false) + point(47.1, 2900, true) +
+                              point(47.2, 430, false) + "</trkseg><trkseg>" +
+                              point(47.3, 800, true) + "</trkseg></trk></gpx>");
     Project p;
     ASSERT_EQ(p.loader.LoadFile(gpx), 0);
     const model::TGPXtrk &t = *p.doc.trk[0];

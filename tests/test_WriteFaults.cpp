@@ -144,11 +144,16 @@ enum class Fault { None, UnwritableFolder, FolderIsAFile, MissingFolder, FullDis
 
 const char *FaultName(Fault f) {
     switch (f) {
-    case Fault::None: return "None";
-    case Fault::UnwritableFolder: return "UnwritableFolder";
-    case Fault::FolderIsAFile: return "FolderIsAFile";
-    case Fault::MissingFolder: return "MissingFolder";
-    case Fault::FullDisk: return "FullDisk";
+    case Fault::None:
+        return "None";
+    case Fault::UnwritableFolder:
+        return "UnwritableFolder";
+    case Fault::FolderIsAFile:
+        return "FolderIsAFile";
+    case Fault::MissingFolder:
+        return "MissingFolder";
+    case Fault::FullDisk:
+        return "FullDisk";
     }
     return "?";
 }
@@ -166,8 +171,12 @@ std::map<std::string, std::string> Listing(const fs::path &root) {
     return out;
 }
 
-void PrintTo(const Writer &w, std::ostream *os) { *os << w.name; }
-void PrintTo(Fault f, std::ostream *os) { *os << FaultName(f); }
+void PrintTo(const Writer &w, std::ostream *os) {
+    *os << w.name;
+}
+void PrintTo(Fault f, std::ostream *os) {
+    *os << FaultName(f);
+}
 
 using Case = std::tuple<Writer, Fault>;
 
@@ -214,7 +223,8 @@ TEST_P(WriteFault, CallerHearsOfItAndTheFolderIsAsBefore) {
         return;
     }
     ASSERT_TRUE(error) << "the failed write was reported as done";
-    EXPECT_NE(error->find(writer.file), std::string::npos) << "the message names no file: " << *error;
+    EXPECT_NE(error->find(writer.file), std::string::npos)
+        << "the message names no file: " << *error;
     // And the system's reason, not only that something failed.
     const std::map<Fault, std::string> reasons = {
         {Fault::UnwritableFolder, "Permission denied"},

@@ -682,7 +682,8 @@ TEST(ShapefileDBF, TablesWithoutValues) {
 TEST(ShapefileDBF, BrokenHeaders) {
     Loaded shortHeader;
     shortHeader.shp.ReadDBF(BuildDbf(kTwoFields, {}).substr(0, 31));
-    EXPECT_EQ(Texts(shortHeader.shp.Messages), std::vector<std::string>{"Error while opening DBF file."});
+    EXPECT_EQ(Texts(shortHeader.shp.Messages),
+              std::vector<std::string>{"Error while opening DBF file."});
     EXPECT_TRUE(shortHeader.shp.DatabaseFields.empty());
     EXPECT_TRUE(shortHeader.log.empty());
 
@@ -695,8 +696,9 @@ TEST(ShapefileDBF, BrokenHeaders) {
     Loaded noTerminator;
     noTerminator.shp.ReadDBF(
         BuildDbf(kTwoFields, {"X north  -350.00", " east      2.50"}, std::nullopt, false));
-    EXPECT_EQ(Texts(noTerminator.shp.Messages),
-              std::vector<std::string>{"Error while reading DBF: Header Terminator 0x0D not found"});
+    EXPECT_EQ(
+        Texts(noTerminator.shp.Messages),
+        std::vector<std::string>{"Error while reading DBF: Header Terminator 0x0D not found"});
     EXPECT_EQ(noTerminator.shp.DatabaseFields[1].Data,
               (std::vector<std::string>{" -350.00", "    2.50"}));
 }
@@ -881,7 +883,7 @@ TEST(ShapefileImport, OkRefusesMismatchesAndStopsAtBadValues) {
     TShapefile shp = WithPolylines(11, std::vector<std::string>(12, "5"));
     EXPECT_FALSE(formats::JoinDBFOK(shp, 1, "1", dialogs));
     EXPECT_EQ(Texts(dialogs), (std::vector<std::string>{"Mismatch in length of SHP and DBF",
-                                                          "# Polylines: 11 # DB Entries: 12"}));
+                                                        "# Polylines: 11 # DB Entries: 12"}));
     EXPECT_EQ(shp.PolyLinien[0].Depth, 0);
 
     // A deleted record counts as a value, and its empty text is not a number.

@@ -1,4 +1,5 @@
-// "Change Save Order": the list of track names and "### New File ###" markers of a grouped HT export.
+// "Change Save Order": the list of track names and "### New File ###" markers of a grouped HT
+// export.
 #pragma once
 
 #include <QDialog>

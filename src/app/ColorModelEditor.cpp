@@ -20,8 +20,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -37,13 +37,14 @@ constexpr int PreviewHeight = 25;
 
 // Black on light colours, white on dark ones (by perceived brightness), so every name reads.
 QColor ContrastingTextColor(const QColor &background) {
-    const int brightness = (299 * background.red() + 587 * background.green() + 114 * background.blue()) / 1000;
+    const int brightness =
+        (299 * background.red() + 587 * background.green() + 114 * background.blue()) / 1000;
     return brightness < 128 ? QColor(Qt::white) : QColor(Qt::black);
 }
 
-// Paints an entry of the colour list in its own colour with its name in a contrasting one. The colour
-// stays visible when the entry is selected: the selection is shown by a frame instead of
-// the style's highlight, which would hide the very colour being picked.
+// Paints an entry of the colour list in its own colour with its name in a contrasting one. The
+// colour stays visible when the entry is selected: the selection is shown by a frame instead of the
+// style's highlight, which would hide the very colour being picked.
 class ColorItemDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -254,8 +255,7 @@ void TColorModelEditorForm::btnAddClick() {
     if (selected.isEmpty())
         return;
     const std::string name = selected.front()->text().toStdString();
-    const std::string answer =
-        dialogs_.InputBox("Offset", "Enter Color Offset (0..100)", "0");
+    const std::string answer = dialogs_.InputBox("Offset", "Enter Color Offset (0..100)", "0");
     const std::optional<std::int32_t> value = support::TryStrToInt(answer);
     if (!value) {
         dialogs_.Error("'" + answer + "' is not a valid integer value");

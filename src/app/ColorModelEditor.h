@@ -1,4 +1,5 @@
-// "Color Editor": the colour model as text lines, named colours to add, ".cmt" files and a preview strip.
+// "Color Editor": the colour model as text lines, named colours to add, ".cmt" files and a preview
+// strip.
 #pragma once
 
 #include "depth/ColorModel.h"

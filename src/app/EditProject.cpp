@@ -22,7 +22,8 @@ constexpr int kObjectRole = Qt::UserRole + 1;
 TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     setObjectName("EditProjectForm");
     setWindowTitle("Edit Project");
-    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setModal(false);
     setFixedSize(295, 430);
     auto *row = new QHBoxLayout(this);
@@ -45,22 +46,29 @@ TEditProjectForm::TEditProjectForm(TForm1 &main) : QDialog(&main), main_(main) {
     btnAddFiles = button("btnAddFiles", "Add Files...", main.btnAddFiles->toolTip());
     btnSaveProject = button("btnSaveProject", "Save Project...", main.btnTrkSaveGPX->toolTip());
     btnDeleteEntry = button("btnDeleteEntry", "Delete Entry", "Delete the selected item");
-    btnDeleteArea = button("btnDeleteArea", "Delete Area...", "Delete all depth reading in an area to select in the map");
-    btnDeleteSample = button("btnDeleteSample", "Delete Sample...",
-                             "Select an item to edit and delete a specific depth reading in the map.");
+    btnDeleteArea = button("btnDeleteArea", "Delete Area...",
+                           "Delete all depth reading in an area to select in the map");
+    btnDeleteSample =
+        button("btnDeleteSample", "Delete Sample...",
+               "Select an item to edit and delete a specific depth reading in the map.");
     buttons->addSpacing(8);
-    btnFindSpikes = button("btnFindSpikes", "Find Spikes", "Flag the soundings that leave their track's run as spikes");
+    btnFindSpikes = button("btnFindSpikes", "Find Spikes",
+                           "Flag the soundings that leave their track's run as spikes");
     btnPreviousSpike = button("btnPreviousSpike", "< Spike", "Show the previous flagged sounding");
     btnNextSpike = button("btnNextSpike", "Spike >", "Show the next flagged sounding");
-    btnKeepSounding = button("btnKeepSounding", "Keep Sounding", "The sounding shown is real: remove its flag");
-    btnFlagSample = button("btnFlagSample", "Flag Sample...", "Select a sounding in the map to flag as a spike");
+    btnKeepSounding =
+        button("btnKeepSounding", "Keep Sounding", "The sounding shown is real: remove its flag");
+    btnFlagSample = button("btnFlagSample", "Flag Sample...",
+                           "Select a sounding in the map to flag as a spike");
     btnClearFlags = button("btnClearFlags", "Clear Flags", "Remove every flag");
-    btnDeleteFlagged = button("btnDeleteFlagged", "Delete Flagged", "Delete every flagged sounding");
+    btnDeleteFlagged =
+        button("btnDeleteFlagged", "Delete Flagged", "Delete every flagged sounding");
     buttons->addStretch(1);
     btnClose = button("btnClose", "OK", "Close the project window");
     row->addLayout(buttons);
     // Enter presses "OK", never "Add Files..." (which a push button would take as default).
-    for (QPushButton *b : {btnAddFiles, btnSaveProject, btnDeleteEntry, btnDeleteArea, btnDeleteSample})
+    for (QPushButton *b :
+         {btnAddFiles, btnSaveProject, btnDeleteEntry, btnDeleteArea, btnDeleteSample})
         b->setAutoDefault(false);
     btnClose->setDefault(true);
 
@@ -93,7 +101,8 @@ TEditProjectForm::NodeObject TEditProjectForm::ObjectOf(QTreeWidgetItem *node) c
     return nodeObjects_[static_cast<std::size_t>(index)];
 }
 
-QTreeWidgetItem *TEditProjectForm::AddNode(QTreeWidgetItem *parent, const QString &text, NodeObject object) {
+QTreeWidgetItem *TEditProjectForm::AddNode(QTreeWidgetItem *parent, const QString &text,
+                                           NodeObject object) {
     auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvItems);
     node->setText(0, text);
     node->setData(0, kObjectRole, static_cast<int>(nodeObjects_.size()));
@@ -111,7 +120,8 @@ void TEditProjectForm::RefreshTV() {
     QTreeWidgetItem *root = AddNode(nullptr, "Current Project", &doc);
     // The track list shows whenever it holds tracks, also after a file without any.
     if (doc.trk.filled || !doc.trk.Empty()) {
-        QTreeWidgetItem *list = AddNode(root, "Tracks (" + QString::number(doc.trk.Count()) + ")", &doc.trk);
+        QTreeWidgetItem *list =
+            AddNode(root, "Tracks (" + QString::number(doc.trk.Count()) + ")", &doc.trk);
         for (int t = 0; t < doc.trk.Count(); ++t) {
             model::TGPXtrk *track = doc.trk[t];
             QString name = track->name.empty() ? "Track " + QString::number(t + 1)
@@ -188,7 +198,8 @@ void TEditProjectForm::btnDeleteEntryClick() {
     main_.GPXView.wptSelection = nullptr; // it may have belonged to what was removed
     RefreshTV();
     main_.RedrawProjectMap();
-    edit.Name = "Deleted " + what + " (" + std::to_string(before - depth::CountPoints(doc, 0)) + " points)";
+    edit.Name =
+        "Deleted " + what + " (" + std::to_string(before - depth::CountPoints(doc, 0)) + " points)";
     main_.ApplyEdit(std::move(edit));
 }
 
@@ -216,15 +227,17 @@ void TEditProjectForm::StepSpike(int direction) {
         return;
     }
     const int n = static_cast<int>(flagged.size());
-    spikeIndex_ = spikeIndex_ < 0 ? (direction > 0 ? 0 : n - 1) : ((spikeIndex_ + direction) % n + n) % n;
+    spikeIndex_ =
+        spikeIndex_ < 0 ? (direction > 0 ? 0 : n - 1) : ((spikeIndex_ + direction) % n + n) % n;
     spike_ = flagged[static_cast<std::size_t>(spikeIndex_)];
     mapview::TGPXDraw &view = main_.GPXView;
     view.MoveFromTo(view.LoToX(spike_->Longitude), view.LaToY(spike_->Latitude), view.Width() / 2,
                     view.Height() / 2);
     main_.RedrawProjectMap();
     view.DrawPoint4D(spike_, view.Options.CutPointColor, 2, "");
-    main_.SetStatus(0, "Spike " + std::to_string(spikeIndex_ + 1) + " of " + std::to_string(n) + " at " +
-                           spike_->Coord() + ", Depth: " + main_.SampleDepthText(spike_->HBdepth));
+    main_.SetStatus(0, "Spike " + std::to_string(spikeIndex_ + 1) + " of " + std::to_string(n) +
+                           " at " + spike_->Coord() +
+                           ", Depth: " + main_.SampleDepthText(spike_->HBdepth));
 }
 
 void TEditProjectForm::btnKeepSoundingClick() {
@@ -296,7 +309,8 @@ void TEditProjectForm::btnDeleteSampleClick() {
         main_.SetStatus(0, "");
         main_.RedrawProjectMap();
     } else {
-        main_.SetMouseMode(mapview::mmDeleteTrackPoint, btnDeleteSample, "Select sample to delete...");
+        main_.SetMouseMode(mapview::mmDeleteTrackPoint, btnDeleteSample,
+                           "Select sample to delete...");
     }
 }
 

@@ -46,8 +46,8 @@ class TEditProjectForm : public QDialog {
     void btnDeleteAreaClick();
     // Steps through the flagged soundings (+1 next, -1 previous), centring the map on each.
     void StepSpike(int direction);
-    void btnKeepSoundingClick();  // the spike shown is a real depth: its flag goes
-    void btnFlagSampleClick();    // pick a sounding on the map to flag
+    void btnKeepSoundingClick(); // the spike shown is a real depth: its flag goes
+    void btnFlagSampleClick();   // pick a sounding on the map to flag
     void btnClearFlagsClick();
     void btnDeleteFlaggedClick(); // the flagged soundings go for good (undoable)
 

@@ -1,4 +1,5 @@
-// The status bar's gradient strip (panel 3): the colour model from 0% at the left to 100% at the right.
+// The status bar's gradient strip (panel 3): the colour model from 0% at the left to 100% at the
+// right.
 #pragma once
 
 #include "depth/ColorModel.h"

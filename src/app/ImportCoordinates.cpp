@@ -36,8 +36,7 @@ QGroupBox *MakeRadioGroup(QWidget *parent, const char *name, const QString &titl
     return box;
 }
 
-QLineEdit *MakeNumberEdit(QWidget *parent, const char *name, const QString &text,
-                          bool allowMinus) {
+QLineEdit *MakeNumberEdit(QWidget *parent, const char *name, const QString &text, bool allowMinus) {
     auto *edit = new QLineEdit(text, parent);
     edit->setObjectName(name);
     // Digits only; the offsets may also be negative (the default x offset is). The empty
@@ -50,8 +49,8 @@ QLineEdit *MakeNumberEdit(QWidget *parent, const char *name, const QString &text
 
 } // namespace
 
-TImportCoordinatesForm::TImportCoordinatesForm(formats::TShapefile &SHP,
-                                               support::Dialogs &dialogs, QWidget *parent)
+TImportCoordinatesForm::TImportCoordinatesForm(formats::TShapefile &SHP, support::Dialogs &dialogs,
+                                               QWidget *parent)
     : QDialog(parent), SHPdata(SHP), dialogs_(dialogs) {
     setObjectName("ImportCoordinatesForm");
     setWindowTitle("Import Coordinates");
@@ -97,11 +96,10 @@ TImportCoordinatesForm::TImportCoordinatesForm(formats::TShapefile &SHP,
 
 void TImportCoordinatesForm::btnOKClick() {
     try {
-        formats::ImportCoordinatesOK(SHPdata, CoordinatesFormatItems->checkedId(),
-                                     UTMOptionsXOffset->text().toStdString(),
-                                     UTMOptionsYOffset->text().toStdString(),
-                                     UTMOptionsZone->text().toStdString(),
-                                     UTMOptionsHemisphereItems->checkedId());
+        formats::ImportCoordinatesOK(
+            SHPdata, CoordinatesFormatItems->checkedId(), UTMOptionsXOffset->text().toStdString(),
+            UTMOptionsYOffset->text().toStdString(), UTMOptionsZone->text().toStdString(),
+            UTMOptionsHemisphereItems->checkedId());
     } catch (const std::exception &e) {
         // Nothing has been converted yet: every text is parsed before the first point.
         dialogs_.Error(e.what());
@@ -110,6 +108,8 @@ void TImportCoordinatesForm::btnOKClick() {
     accept();
 }
 
-void TImportCoordinatesForm::btnCancelClick() { reject(); }
+void TImportCoordinatesForm::btnCancelClick() {
+    reject();
+}
 
 } // namespace app

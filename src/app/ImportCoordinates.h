@@ -1,4 +1,5 @@
-// "Import Coordinates": asks whether a shapefile's X and Y are WGS84 degrees or UTM and converts UTM in place.
+// "Import Coordinates": asks whether a shapefile's X and Y are WGS84 degrees or UTM and converts
+// UTM in place.
 #pragma once
 
 #include <QDialog>

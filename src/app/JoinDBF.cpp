@@ -6,8 +6,8 @@
 #include "formats/shapefile.h"
 #include "support/Dialogs.h"
 
-#include <QFormLayout>
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,8 +52,7 @@ TJoinDBFForm::TJoinDBFForm(formats::TShapefile &SHP, support::Dialogs &dialogs, 
 
     edtScale = new QLineEdit("1", this);
     edtScale->setObjectName("edtScale");
-    edtScale->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edtScale));
+    edtScale->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edtScale));
 
     memPreview = new QPlainTextEdit(this);
     memPreview->setObjectName("memPreview");

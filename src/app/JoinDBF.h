@@ -1,4 +1,5 @@
-// "Import Database": picks the table column holding each polyline's depth, previews it and writes the depths.
+// "Import Database": picks the table column holding each polyline's depth, previews it and writes
+// the depths.
 #pragma once
 
 #include <QDialog>

@@ -11,10 +11,13 @@
 namespace app {
 
 namespace {
-QString Q(const std::string &s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) {
+    return QString::fromStdString(s);
+}
 } // namespace
 
-void TQtDialogs::Message(support::BoxKind kind, const std::string &text, support::BoxButton button) {
+void TQtDialogs::Message(support::BoxKind kind, const std::string &text,
+                         support::BoxButton button) {
     QMessageBox::Icon icon = kind == support::BoxKind::Error     ? QMessageBox::Critical
                              : kind == support::BoxKind::Warning ? QMessageBox::Warning
                                                                  : QMessageBox::Information;
@@ -26,8 +29,8 @@ void TQtDialogs::Message(support::BoxKind kind, const std::string &text, support
 
 bool TQtDialogs::AskYesNo(const std::string &text) {
     return QMessageBox::warning(parent_, QApplication::applicationName(), Q(text),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::string TQtDialogs::InputBox(const std::string &caption, const std::string &prompt,

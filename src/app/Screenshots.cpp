@@ -1,21 +1,22 @@
 // Makes the pictures of the user guide from the real program: start-up, the sample lake
 // loaded, the project editing dialog in use, the band preview, the depth chart, the
-// contours, the save-order dialog and the colour model editor. usage: depthwright-screenshots LAKE_DIR OUT_DIR
+// contours, the save-order dialog and the colour model editor. usage: depthwright-screenshots
+// LAKE_DIR OUT_DIR
 #include "app/ChangeSaveOrder.h"
 #include "app/ColorModelEditor.h"
 #include "app/EditProject.h"
 #include "app/SurveysDialog.h"
-#include "depth/Legend.h"
 #include "app/Unit1.h"
+#include "depth/Legend.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QSpinBox>
-#include <QTabWidget>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTreeWidget>
 
 #include <iostream>
@@ -82,16 +83,18 @@ int main(int argc, char **argv) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     Settle();
     const model::TGPXwpt *deep = form.GPXdata.trk.Last()->Get(5)->Get(60);
-    QMouseEvent over(QEvent::MouseMove, QPointF(view.LoToX(deep->Longitude), view.LaToY(deep->Latitude)),
-                     QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent over(QEvent::MouseMove,
+                     QPointF(view.LoToX(deep->Longitude), view.LaToY(deep->Latitude)), QPointF(),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(form.InterpolatedImage, &over);
     Settle();
     form.grab().save(out + "/depth-chart.png");
 
     // The chart with its legend as "Save Image..." writes it, and the coverage view with the
     // export controls.
-    depth::AddLegend(form.InterpolatedImage->Control.Bitmap, form.FGradient(), form.Project.ChartMaxDepth,
-                     form.ChartFrame, depth::TDepthUnit::Metres, "2026-12-11")
+    depth::AddLegend(form.InterpolatedImage->Control.Bitmap, form.FGradient(),
+                     form.Project.ChartMaxDepth, form.ChartFrame, depth::TDepthUnit::Metres,
+                     "2026-12-11")
         .save(out + "/chart-legend.png");
     form.cbLegend->setChecked(true);
     form.udCoverage->setValue(15);

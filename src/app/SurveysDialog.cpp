@@ -15,9 +15,13 @@ namespace {
 
 enum Column { cFile, cDates, cSoundings, cOffset, cEstimate, cCrossings, cColumns };
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) {
+    return QString::fromStdString(s);
+}
 
-std::string Signed(double cm) { return (cm >= 0 ? "+" : "") + support::FloatToStrF(cm, 15, 1); }
+std::string Signed(double cm) {
+    return (cm >= 0 ? "+" : "") + support::FloatToStrF(cm, 15, 1);
+}
 
 std::string Dates(const depth::TSurvey &s) {
     if (s.FirstTime == 0)
@@ -31,7 +35,8 @@ std::string Dates(const depth::TSurvey &s) {
 
 TSurveysForm::TSurveysForm(const model::TGPX &project, std::vector<depth::TSurvey> surveys,
                            support::Dialogs &dialogs, support::LogLine log, QWidget *parent)
-    : QDialog(parent), project_(project), surveys_(std::move(surveys)), dialogs_(dialogs), log_(std::move(log)) {
+    : QDialog(parent), project_(project), surveys_(std::move(surveys)), dialogs_(dialogs),
+      log_(std::move(log)) {
     setObjectName("SurveysForm");
     setWindowTitle("Surveys");
     resize(720, 300);
@@ -47,10 +52,12 @@ TSurveysForm::TSurveysForm(const model::TGPX &project, std::vector<depth::TSurve
     auto *row = new QHBoxLayout;
     btnEstimate = new QPushButton("Estimate Levels");
     btnEstimate->setObjectName("btnEstimate");
-    btnEstimate->setToolTip("Estimate each survey's level offset where its tracks cross those of the others");
+    btnEstimate->setToolTip(
+        "Estimate each survey's level offset where its tracks cross those of the others");
     btnReference = new QPushButton("Reference");
     btnReference->setObjectName("btnReference");
-    btnReference->setToolTip("The selected survey keeps its depths; the others are brought to its level");
+    btnReference->setToolTip(
+        "The selected survey keeps its depths; the others are brought to its level");
     btnOK = new QPushButton("OK");
     btnCancel = new QPushButton("Cancel");
     for (QPushButton *b : {btnEstimate, btnReference})
@@ -87,7 +94,8 @@ void TSurveysForm::Fill() {
         set(cSoundings, std::to_string(s.Soundings));
         set(cOffset, support::FloatToStrF(s.OffsetCm, 15, 1), true);
         if (k < estimates_.size() && estimates_[k].Connected) {
-            set(cEstimate, Signed(estimates_[k].OffsetCm) + " ± " + support::FloatToStrF(estimates_[k].SigmaCm, 15, 1));
+            set(cEstimate, Signed(estimates_[k].OffsetCm) + " ± " +
+                               support::FloatToStrF(estimates_[k].SigmaCm, 15, 1));
             set(cCrossings, std::to_string(estimates_[k].Crossings));
         } else {
             set(cEstimate, k < estimates_.size() ? "no crossings" : "");
@@ -98,12 +106,14 @@ void TSurveysForm::Fill() {
 
 void TSurveysForm::TakeOffsets() {
     for (std::size_t k = 0; k < surveys_.size(); ++k) {
-        const std::string text = tblSurveys->item(static_cast<int>(k), cOffset)->text().toStdString();
+        const std::string text =
+            tblSurveys->item(static_cast<int>(k), cOffset)->text().toStdString();
         if (const std::optional<double> v = support::TryStrToFloat(text))
             surveys_[k].OffsetCm = *v;
         else
-            dialogs_.Error("\"" + text + "\" is not a valid offset for " + surveys_[k].Name + "; it stays " +
-                           support::FloatToStrF(surveys_[k].OffsetCm, 15, 1) + " cm.");
+            dialogs_.Error("\"" + text + "\" is not a valid offset for " + surveys_[k].Name +
+                           "; it stays " + support::FloatToStrF(surveys_[k].OffsetCm, 15, 1) +
+                           " cm.");
     }
 }
 
@@ -121,11 +131,13 @@ void TSurveysForm::btnEstimateClick() {
     TakeOffsets();
     estimates_ = depth::EstimateLevelOffsets(project_, surveys_, reference_, {}, log_);
     Fill();
-    const bool any = std::any_of(estimates_.begin(), estimates_.end(), [&](const depth::TLevelEstimate &e) {
-        return e.Connected && &e != &estimates_[reference_];
-    });
+    const bool any =
+        std::any_of(estimates_.begin(), estimates_.end(), [&](const depth::TLevelEstimate &e) {
+            return e.Connected && &e != &estimates_[reference_];
+        });
     if (!any) {
-        dialogs_.Information("No survey crosses another on flat enough bottom: the offsets stay as they are.");
+        dialogs_.Information(
+            "No survey crosses another on flat enough bottom: the offsets stay as they are.");
         return;
     }
     if (dialogs_.AskYesNo("Set the offsets to the estimated ones?")) {

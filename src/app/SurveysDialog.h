@@ -17,8 +17,8 @@ namespace app {
 class TSurveysForm : public QDialog {
   public:
     // Edits a copy of the surveys; Surveys() is what "OK" leaves.
-    TSurveysForm(const model::TGPX &project, std::vector<depth::TSurvey> surveys, support::Dialogs &dialogs,
-                 support::LogLine log, QWidget *parent = nullptr);
+    TSurveysForm(const model::TGPX &project, std::vector<depth::TSurvey> surveys,
+                 support::Dialogs &dialogs, support::LogLine log, QWidget *parent = nullptr);
 
     QTableWidget *tblSurveys;
     QPushButton *btnEstimate, *btnReference, *btnOK, *btnCancel;

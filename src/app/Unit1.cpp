@@ -6,7 +6,6 @@
 #include "app/SurveysDialog.h"
 #include "depth/Despike.h"
 #include "depth/Interpolation.h"
-#include "depth/ProjectLoader.h"
 #include "depth/MovingSquares.h"
 #include "depth/ProjectLoader.h"
 #include "support/NumText.h"
@@ -40,7 +39,9 @@ namespace app {
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) {
+    return QString::fromStdString(s);
+}
 
 template <class W> W *Named(W *w, const char *name, const char *hint = nullptr) {
     w->setObjectName(name);
@@ -137,12 +138,20 @@ const char *kSaveProjectHint = "Save all loaded data (shoreline and depth record
 
 } // namespace
 
-std::uint32_t TForm1::GetCPUCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+std::uint32_t TForm1::GetCPUCount() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
-void TForm1::Log(const std::string &line) { memDebug->appendPlainText(Q(line)); }
+void TForm1::Log(const std::string &line) {
+    memDebug->appendPlainText(Q(line));
+}
 
-void TForm1::SetStatus(int panel, const std::string &text) { sbPanels[panel]->setText(Q(text)); }
-std::string TForm1::StatusText(int panel) const { return sbPanels[panel]->text().toStdString(); }
+void TForm1::SetStatus(int panel, const std::string &text) {
+    sbPanels[panel]->setText(Q(text));
+}
+std::string TForm1::StatusText(int panel) const {
+    return sbPanels[panel]->text().toStdString();
+}
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
     setObjectName("Form1");
@@ -164,8 +173,10 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
     Project.SetMaskSize(GPXImage->width(), GPXImage->height());
     ShadowMap = QImage(GPXImage->width(), GPXImage->height(), QImage::Format_ARGB32);
     // 4. the slider labels; 5. the size limits
-    lblInterpolateThrds->setText("CPUs for calculation: " + QString::number(tbInterpolateThrds->value()));
-    lblInterpolateStyle->setText("Interpolator Style: " + QString::number(tbInterpolatorStyle->value()));
+    lblInterpolateThrds->setText("CPUs for calculation: " +
+                                 QString::number(tbInterpolateThrds->value()));
+    lblInterpolateStyle->setText("Interpolator Style: " +
+                                 QString::number(tbInterpolatorStyle->value()));
     setMinimumSize(850, 600);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     // 6.-9. colours, documents and views
@@ -196,7 +207,9 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Dialogs(&qtDialogs_) {
 
 TForm1::~TForm1() = default;
 
-const depth::TColor32Gradient &TForm1::FGradient() const { return ColorModelEditorForm->FGradient; }
+const depth::TColor32Gradient &TForm1::FGradient() const {
+    return ColorModelEditorForm->FGradient;
+}
 
 void TForm1::ConfigureViews() {
     auto depthColor = [this](float offset) { return FGradient().ColorAt(offset); };
@@ -228,21 +241,25 @@ void TForm1::BuildProjectPage() {
     QVBoxLayout *panel = SidePanel(TabProject, GPXImage);
     btnAddFiles = Button("btnAddFiles", "Add Files...", kAddFilesHint);
     BitBtn1 = Button("BitBtn1", "Edit Project...", "Edit loaded tracks.");
-    cbAddDepth = Named(new QCheckBox("Enter depth when loading data /wo depth"), "cbAddDepth",
-                       "This will allow you to load *.KML or *.GPX tracks and enter the depth for "
-                       "each track. You will be able to copy existing depth maps into your "
-                       "Humminbird device (You don't have to map! Yust add the files, enter the depth "
-                       "and export on this tab with \"Save Tracks...\" -> HT-File)");
-    cbAddOffset = Named(new QCheckBox("Enter depth offset (+/-)"), "cbAddOffset",
-                        "When enabling this checkbox, you will be asked to enter a depth offset which "
-                        "is applied to the next loaded tracks. The depth offset could be either "
-                        "positive or negative value in cm.");
+    cbAddDepth =
+        Named(new QCheckBox("Enter depth when loading data /wo depth"), "cbAddDepth",
+              "This will allow you to load *.KML or *.GPX tracks and enter the depth for "
+              "each track. You will be able to copy existing depth maps into your "
+              "Humminbird device (You don't have to map! Yust add the files, enter the depth "
+              "and export on this tab with \"Save Tracks...\" -> HT-File)");
+    cbAddOffset =
+        Named(new QCheckBox("Enter depth offset (+/-)"), "cbAddOffset",
+              "When enabling this checkbox, you will be asked to enter a depth offset which "
+              "is applied to the next loaded tracks. The depth offset could be either "
+              "positive or negative value in cm.");
     btnTrkSaveGPX = Button("btnTrkSaveGPX", "Save Project...", kSaveProjectHint);
     btnTrkSaveGPX->setEnabled(false);
     btnSurveys = Button("btnSurveys", "Surveys...",
-                        "The files of soundings with their days and water levels: estimate and apply level offsets.");
+                        "The files of soundings with their days and water levels: estimate and "
+                        "apply level offsets.");
     btnSurveys->setEnabled(false);
-    Box(panel, {btnAddFiles, BitBtn1, Wrapping(cbAddDepth), Wrapping(cbAddOffset), btnSurveys, btnTrkSaveGPX});
+    Box(panel, {btnAddFiles, BitBtn1, Wrapping(cbAddDepth), Wrapping(cbAddOffset), btnSurveys,
+                btnTrkSaveGPX});
     btnTrkFit = Button("btnTrkFit", "Fit to Screen", "Fit all tracks to the viewport.");
     btnTrkZoom = Button("btnTrkZoom", "Zoom Area", "Select a screen area to magnify.");
     btnTrkZoomIn = Button("btnTrkZoomIn", "Zoom In");
@@ -250,7 +267,8 @@ void TForm1::BuildProjectPage() {
     for (QPushButton *b : {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut})
         b->setEnabled(false);
     Box(panel, {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut});
-    cbUnits = Named(new QComboBox, "cbUnits", "Depths shown and entered in metres or in feet (files keep their own units).");
+    cbUnits = Named(new QComboBox, "cbUnits",
+                    "Depths shown and entered in metres or in feet (files keep their own units).");
     cbUnits->addItems({"Metres", "Feet"});
     auto *unitsRow = new QWidget;
     auto *unitsLayout = new QHBoxLayout(unitsRow);
@@ -277,13 +295,15 @@ void TForm1::BuildProjectPage() {
             EditProjectForm->show();
     });
     connect(btnTrkSaveGPX, &QPushButton::clicked, this, [this] { btnTrkSaveGPXClick(); });
-    connect(btnSurveys, &QPushButton::clicked, this, [this] { Guarded([&] { btnSurveysClick(); }); });
+    connect(btnSurveys, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnSurveysClick(); }); });
     ShowSurveys = [](TSurveysForm &form) { return form.exec() == QDialog::Accepted; };
     connect(btnTrkFit, &QPushButton::clicked, this, [this] { btnTrkFitClick(); });
     connect(btnTrkZoom, &QPushButton::clicked, this, [this] { btnTrkZoomClick(); });
     connect(btnTrkZoomIn, &QPushButton::clicked, this, [this] { btnTrkZoomInClick(); });
     connect(btnTrkZoomOut, &QPushButton::clicked, this, [this] { btnTrkZoomOutClick(); });
-    connect(btnActionInterpolate, &QPushButton::clicked, this, [this] { btnActionInterpolateClick(); });
+    connect(btnActionInterpolate, &QPushButton::clicked, this,
+            [this] { btnActionInterpolateClick(); });
     connect(btnStartOver, &QPushButton::clicked, this, [this] { btnStartOverClick(); });
     connect(cbUnits, &QComboBox::currentIndexChanged, this, [this] { UnitsChanged(); });
     GPXImage->setCursor(Qt::SizeAllCursor);
@@ -329,12 +349,14 @@ void TForm1::BuildInterpolatorPage() {
                                 "This will specify the distance of extrapolation to the left and "
                                 "right side of any recorded track ");
     lblInterpolationWidth = Label("lblInterpolationWidth", "px");
-    udDontCareRadius = Spin("udDontCareRadius", 1, 999, 1, 50, 3,
-                            "Set this value to speed up the interpolation process by ignoring events "
-                            "outside the specified area. Should be set to two times the extrapolation "
-                            "radius for best results.");
+    udDontCareRadius =
+        Spin("udDontCareRadius", 1, 999, 1, 50, 3,
+             "Set this value to speed up the interpolation process by ignoring events "
+             "outside the specified area. Should be set to two times the extrapolation "
+             "radius for best results.");
     lblDontCareRadius = Label("lblDontCareRadius", "px");
-    udSmoothingRuns = Spin("udSmoothingRuns", 0, 10, 1, 6, 2, "Smooth the generated map. Default = 2");
+    udSmoothingRuns =
+        Spin("udSmoothingRuns", 0, 10, 1, 6, 2, "Smooth the generated map. Default = 2");
     auto *smoothRow = new QWidget;
     auto *smoothLayout = new QHBoxLayout(smoothRow);
     smoothLayout->setContentsMargins(0, 0, 0, 0);
@@ -344,14 +366,19 @@ void TForm1::BuildInterpolatorPage() {
                 tbInterpolatorStyle, ends, new QLabel("Extrapolation Radius"), udInterpolationWidth,
                 lblInterpolationWidth, new QLabel("Don't Care Radius"), udDontCareRadius,
                 lblDontCareRadius, new QLabel("Apply Smoothing"), smoothRow});
-    btnInterpolSaveBMP = Button("btnInterpolSaveBMP", "Save Image...", "Save current view to a graphic file.");
+    btnInterpolSaveBMP =
+        Button("btnInterpolSaveBMP", "Save Image...", "Save current view to a graphic file.");
     cbLegend = Named(new QCheckBox("with legend"), "cbLegend",
-                     "Add the colour bar with its depths, a scale bar, the north arrow and the date to the saved image.");
+                     "Add the colour bar with its depths, a scale bar, the north arrow and the "
+                     "date to the saved image.");
     btnExportGrid = Button("btnExportGrid", "Export Grid...",
-                           "Save the depth grid as a GeoTIFF: depth in metres and the distance to the nearest sounding.");
-    btnExportKMZ = Button("btnExportKMZ", "Export KMZ...", "Save the chart and its contours as a Google Earth overlay.");
+                           "Save the depth grid as a GeoTIFF: depth in metres and the distance to "
+                           "the nearest sounding.");
+    btnExportKMZ = Button("btnExportKMZ", "Export KMZ...",
+                          "Save the chart and its contours as a Google Earth overlay.");
     cbCoverage = Named(new QCheckBox("Show coverage"), "cbCoverage",
-                       "Hatch the cells farther from any sounding than the distance below: only interpolated there.");
+                       "Hatch the cells farther from any sounding than the distance below: only "
+                       "interpolated there.");
     udCoverage = Spin("udCoverage", 1, 9999, 5, 25, 4, "Metres from the nearest sounding");
     auto *coverageRow = new QWidget;
     auto *coverageLayout = new QHBoxLayout(coverageRow);
@@ -360,7 +387,8 @@ void TForm1::BuildInterpolatorPage() {
     coverageLayout->addWidget(new QLabel("m"));
     for (QPushButton *b : {btnExportGrid, btnExportKMZ})
         b->setEnabled(false);
-    Box(panel, {btnInterpolSaveBMP, cbLegend, btnExportGrid, btnExportKMZ, cbCoverage, coverageRow});
+    Box(panel,
+        {btnInterpolSaveBMP, cbLegend, btnExportGrid, btnExportKMZ, cbCoverage, coverageRow});
     btnActionISOChart = Button("btnActionISOChart", "Make Isometric Chart");
     Box(panel, {btnActionISOChart});
     panel->addStretch(1);
@@ -375,9 +403,12 @@ void TForm1::BuildInterpolatorPage() {
     connect(tbInterpolateThrds, &QSlider::valueChanged, this, [this](int v) {
         lblInterpolateThrds->setText("CPUs for calculation: " + QString::number(v));
     });
-    connect(btnExportGrid, &QPushButton::clicked, this, [this] { Guarded([&] { btnExportGridClick(); }); });
-    connect(btnExportKMZ, &QPushButton::clicked, this, [this] { Guarded([&] { btnExportKMZClick(); }); });
-    connect(cbCoverage, &QCheckBox::toggled, this, [this] { Guarded([&] { DrawInterpolatedImage(); }); });
+    connect(btnExportGrid, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnExportGridClick(); }); });
+    connect(btnExportKMZ, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnExportKMZClick(); }); });
+    connect(cbCoverage, &QCheckBox::toggled, this,
+            [this] { Guarded([&] { DrawInterpolatedImage(); }); });
     connect(udCoverage, &QSpinBox::valueChanged, this, [this] {
         if (cbCoverage->isChecked())
             Guarded([&] { DrawInterpolatedImage(); });
@@ -403,10 +434,11 @@ void TForm1::BuildContourPage() {
         row->addWidget(unit);
         return w;
     };
-    Box(panel, {btnIsoMap, new QLabel("Step size"), withUnit(edtIsoStep, lblIsoStepUnit), new QLabel("Min depth"),
-                withUnit(edtIsoStart, lblIsoStartUnit)});
-    btnCreateHT = Button("btnCreateHT", "Save as HT File",
-                         "This will create an HT file which could be uploaded to your Humminbird unit");
+    Box(panel, {btnIsoMap, new QLabel("Step size"), withUnit(edtIsoStep, lblIsoStepUnit),
+                new QLabel("Min depth"), withUnit(edtIsoStart, lblIsoStartUnit)});
+    btnCreateHT =
+        Button("btnCreateHT", "Save as HT File",
+               "This will create an HT file which could be uploaded to your Humminbird unit");
     edtTrackName = Named(new QLineEdit("NewTrack"), "edtTrackName");
     edtTrackName->setMaxLength(17);
     cbManualOrder = Named(new QCheckBox("Seperate by Depth"), "cbManualOrder");
@@ -416,11 +448,14 @@ void TForm1::BuildContourPage() {
     btnHtFit->setFlat(true);
     btnHtZoom->setFlat(true);
     Box(panel, {btnHtFit, btnHtZoom});
-    btnIsoSaveBMP = Button("btnIsoSaveBMP", "Save Image...", "Save current view to a graphic file.");
-    btnIsoSaveGPX = Button("btnIsoSaveGPX", "Save Tracks...",
-                           "Save current view to GPX, or to a GeoPackage, shapefile, KML or GeoJSON file");
+    btnIsoSaveBMP =
+        Button("btnIsoSaveBMP", "Save Image...", "Save current view to a graphic file.");
+    btnIsoSaveGPX =
+        Button("btnIsoSaveGPX", "Save Tracks...",
+               "Save current view to GPX, or to a GeoPackage, shapefile, KML or GeoJSON file");
     cbIsoLegend = Named(new QCheckBox("with legend"), "cbIsoLegend",
-                        "Add the colour bar with its depths, a scale bar, the north arrow and the date to the saved image.");
+                        "Add the colour bar with its depths, a scale bar, the north arrow and the "
+                        "date to the saved image.");
     Box(panel, {btnIsoSaveBMP, cbIsoLegend, btnIsoSaveGPX});
     panel->addStretch(1);
     lblNumIsoTracks = Label("lblNumIsoTracks");
@@ -512,8 +547,8 @@ void TForm1::BuildStatusBar() {
         sbPanels[i]->setObjectName(QString("sbPanel%1").arg(i));
         sbPanels[i]->setFixedWidth(widths[i]);
         if (i == 5) // wide enough for the longest position text, hemispheres included
-            sbPanels[i]->setFixedWidth(sbPanels[i]->fontMetrics().horizontalAdvance(
-                                           "89.999999° S, 179.999999° W") + 12);
+            sbPanels[i]->setFixedWidth(
+                sbPanels[i]->fontMetrics().horizontalAdvance("89.999999° S, 179.999999° W") + 12);
         sbPanels[i]->setVisible(widths[i] > 0);
         sbMain->addWidget(sbPanels[i]);
     }
@@ -559,8 +594,9 @@ void TForm1::ResetProjectState() {
     InterpolatedImage->update();
     IsoImage->Control.Bitmap.fill(QColor::fromRgba(IsoView.Options.BackGroundColor));
     IsoImage->update();
-    for (QPushButton *b : {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom, btnTrkSaveGPX,
-                           btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnSurveys})
+    for (QPushButton *b :
+         {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom, btnTrkSaveGPX, btnTrkFit,
+          btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnSurveys})
         b->setEnabled(false);
     PageControl->setCurrentWidget(TabProject);
     ShowPage(TabProject, true);
@@ -573,7 +609,8 @@ void TForm1::DiscardChart() {
     InterpLoaded = false;
     Project.DiscardChart();
     coverage_ = depth::TMatSingle();
-    for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap, btnExportGrid, btnExportKMZ})
+    for (QPushButton *b :
+         {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap, btnExportGrid, btnExportKMZ})
         b->setEnabled(false);
     if (PageControl->currentWidget() == TabInterpolator)
         Guarded([&] { UpdateInterpolatorSettings(); });
@@ -644,7 +681,8 @@ void TForm1::ShowLevelOffsets() {
 void TForm1::btnSurveysClick() {
     if (!FileLoaded || Interpolating())
         return;
-    TSurveysForm form(GPXdata, Project.Surveys, *Dialogs, [this](const std::string &l) { Log(l); }, this);
+    TSurveysForm form(
+        GPXdata, Project.Surveys, *Dialogs, [this](const std::string &l) { Log(l); }, this);
     if (!ShowSurveys(form))
         return;
     bool changed = false;
@@ -677,7 +715,8 @@ void TForm1::ProjectEdited(const std::string &what) {
 }
 
 bool TForm1::MayDiscardChanges() {
-    return !Modified || Dialogs->AskYesNo("The project has changes that were not saved. Discard them?");
+    return !Modified ||
+           Dialogs->AskYesNo("The project has changes that were not saved. Discard them?");
 }
 
 void TForm1::btnStartOverClick() {
@@ -736,19 +775,24 @@ void TForm1::UpdateStatistics() {
     model::TPoint4D2 c;
     c.Longitude = GPXView.XToLo(0);
     c.Latitude = GPXView.YToLa(0);
-    const std::int64_t W = support::Round(c.WGS84Distance(GPXView.XToLo(GPXView.Width() - 1), GPXView.YToLa(0), false));
-    const std::int64_t H = support::Round(c.WGS84Distance(GPXView.XToLo(0), GPXView.YToLa(GPXView.Height() - 1), false));
+    const std::int64_t W = support::Round(
+        c.WGS84Distance(GPXView.XToLo(GPXView.Width() - 1), GPXView.YToLa(0), false));
+    const std::int64_t H = support::Round(
+        c.WGS84Distance(GPXView.XToLo(0), GPXView.YToLa(GPXView.Height() - 1), false));
     const int iw = std::max(GPXImage->width(), 1), ih = std::max(GPXImage->height(), 1);
     const std::int64_t points = depth::CountPoints(GPXdata, 0);
-    const std::pair<QLabel *, QLabel *> labels[] = {{lblMaxDepth, lblMaxDepth1}, {lblMapSize, lblMapSize1},
-                                                    {lblImageSize, lblImageSize1}, {lblResolution, lblResolution1},
+    const std::pair<QLabel *, QLabel *> labels[] = {{lblMaxDepth, lblMaxDepth1},
+                                                    {lblMapSize, lblMapSize1},
+                                                    {lblImageSize, lblImageSize1},
+                                                    {lblResolution, lblResolution1},
                                                     {lblNumPoints, lblNumPoints1}};
     const std::string texts[] = {
-        "Max Depth: " + depth,
-        "Area: " + std::to_string(W) + " x " + std::to_string(H) + " m",
-        "Screen Size: " + std::to_string(GPXImage->width()) + " x " + std::to_string(GPXImage->height()) + " px",
+        "Max Depth: " + depth, "Area: " + std::to_string(W) + " x " + std::to_string(H) + " m",
+        "Screen Size: " + std::to_string(GPXImage->width()) + " x " +
+            std::to_string(GPXImage->height()) + " px",
         Unit() == depth::TDepthUnit::Metres
-            ? "Resolution: " + std::to_string(W * 100 / iw) + " x " + std::to_string(H * 100 / ih) + " cm"
+            ? "Resolution: " + std::to_string(W * 100 / iw) + " x " + std::to_string(H * 100 / ih) +
+                  " cm"
             : "Resolution: " + support::FloatToStrF(W * 100.0 / iw / 30.48, 15, 2) + " x " +
                   support::FloatToStrF(H * 100.0 / ih / 30.48, 15, 2) + " ft",
         "Samples: " + std::to_string(points)};
@@ -766,8 +810,7 @@ void TForm1::PageChanged(int index) {
         SetStatus(0, "Generate interpolated map");
         if (!InterpLoaded)
             Guarded([&] { UpdateInterpolatorSettings(); });
-    }
-    else if (page == TabHTBuilder)
+    } else if (page == TabHTBuilder)
         SetStatus(0, "Create a HT track of the ISO chart to upload");
     else if (page == TabAbout)
         SetStatus(0, "Thank you!");

@@ -65,7 +65,8 @@ class TForm1 : public QMainWindow {
     depth::TPointList &InCoord = Project.InCoord;
     depth::TValueList &InDepth = Project.InDepth;
     depth::TMatSingle &InterpResultArray = Project.InterpResultArray;
-    std::unique_ptr<mapview::TMaskArray> &MaskArray = Project.MaskArray, &ShoreArray = Project.ShoreArray;
+    std::unique_ptr<mapview::TMaskArray> &MaskArray = Project.MaskArray,
+                                         &ShoreArray = Project.ShoreArray;
     std::int32_t &MaxDepth = Project.MaxDepth;
     float maxDontCareRadius = 0, minDontCareRadius = 0;
     model::TGPX &GPXdata = Project.GPXdata, &IsoData = Project.IsoData;
@@ -113,7 +114,7 @@ class TForm1 : public QMainWindow {
     QLabel *lblIsoStepUnit, *lblIsoStartUnit;
     depth::TDepthUnit Unit() const;
     void UnitsChanged();
-    std::string DepthText(double cm) const; // "2341 cm" in metres, "76.8 ft" in feet
+    std::string DepthText(double cm) const;       // "2341 cm" in metres, "76.8 ft" in feet
     std::string SampleDepthText(double cm) const; // "5.67m" in metres, "18.60ft" in feet
     void btnExportGridClick();
     void btnExportKMZClick();
@@ -190,7 +191,8 @@ class TForm1 : public QMainWindow {
     void InterpolatedImageMouseMove(QMouseEvent *e);
     // The "Save Image..." of both pages; with `legend`, the colour bar, a scale bar for
     // `frame`, the north arrow and the date beside the image.
-    void SaveImage(const QImage &image, bool legend = false, const mapview::TViewport *frame = nullptr);
+    void SaveImage(const QImage &image, bool legend = false,
+                   const mapview::TViewport *frame = nullptr);
     void btnActionISOChartClick();
 
     // Contour Builder page
@@ -265,7 +267,8 @@ class TForm1 : public QMainWindow {
     // The run under way: the interpolator and the workers; a timer shows their progress.
     std::unique_ptr<depth::TShepardInterp> ShepardInterp;
     std::unique_ptr<depth::TStripeRunner> runner_;
-    depth::TMatSingle coverage_; // distance of each chart cell to its nearest sounding; made when first shown
+    depth::TMatSingle
+        coverage_; // distance of each chart cell to its nearest sounding; made when first shown
     const depth::TMatSingle &Coverage();
     QTimer *runProgress_ = nullptr;
 };

@@ -23,15 +23,18 @@ void TForm1::ConnectContourPage() {
         dialog.exec();
     };
     connect(btnIsoMap, &QPushButton::clicked, this, [this] { Guarded([&] { btnIsoMapClick(); }); });
-    connect(btnCreateHT, &QPushButton::clicked, this, [this] { Guarded([&] { btnCreateHTClick(); }); });
-    connect(btnIsoSaveGPX, &QPushButton::clicked, this, [this] { Guarded([&] { btnIsoSaveGPXClick(); }); });
+    connect(btnCreateHT, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnCreateHTClick(); }); });
+    connect(btnIsoSaveGPX, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnIsoSaveGPXClick(); }); });
     connect(btnIsoSaveBMP, &QPushButton::clicked, this, [this] {
         Guarded([&] {
             const mapview::TViewport frame = IsoView.Viewport();
             SaveImage(IsoImage->Control.Bitmap, cbIsoLegend->isChecked(), &frame);
         });
     });
-    connect(btnActionHTFile, &QPushButton::clicked, this, [this] { Guarded([&] { btnActionHTFileClick(); }); });
+    connect(btnActionHTFile, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnActionHTFileClick(); }); });
     connect(btnHtFit, &QPushButton::clicked, this, [this] { Guarded([&] { btnHtFitClick(); }); });
     connect(btnHtZoom, &QPushButton::clicked, this, [this] { btnHtZoomClick(); });
     IsoImage->setCursor(Qt::SizeAllCursor);

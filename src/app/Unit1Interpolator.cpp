@@ -6,8 +6,8 @@
 #include "app/EditProject.h"
 
 #include "depth/DepthChart.h"
-#include "depth/Interpolation.h"
 #include "depth/GisExport.h"
+#include "depth/Interpolation.h"
 #include "depth/Legend.h"
 #include "mapview/BandRaster.h"
 #include "support/FilePath.h"
@@ -38,12 +38,17 @@ void TForm1::ConnectInterpolatorPage() {
             Guarded([&] { UpdateInterpolatorSettings(); });
     });
     connect(udDontCareRadius, &QSpinBox::valueChanged, this, [this] { edtDontCareRadiusChange(); });
-    connect(btnInterpolate, &QPushButton::clicked, this, [this] { Guarded([&] { btnInterpolateClick(); }); });
+    connect(btnInterpolate, &QPushButton::clicked, this,
+            [this] { Guarded([&] { btnInterpolateClick(); }); });
     connect(btnInterpolSaveBMP, &QPushButton::clicked, this, [this] {
-        Guarded([&] { SaveImage(InterpolatedImage->Control.Bitmap, cbLegend->isChecked(), &ChartFrame); });
+        Guarded([&] {
+            SaveImage(InterpolatedImage->Control.Bitmap, cbLegend->isChecked(), &ChartFrame);
+        });
     });
     connect(btnActionISOChart, &QPushButton::clicked, this, [this] { btnActionISOChartClick(); });
-    InterpolatedImage->OnMouseMove = [this](QMouseEvent *e) { Guarded([&] { InterpolatedImageMouseMove(e); }); };
+    InterpolatedImage->OnMouseMove = [this](QMouseEvent *e) {
+        Guarded([&] { InterpolatedImageMouseMove(e); });
+    };
     // The image changes size when the progress bar shows or hides: the chart is drawn again
     // at the new size, so it always covers the whole image.
     InterpolatedImage->OnResize = [this] { Guarded([&] { RefreshInterpolatedImage(); }); };
@@ -59,7 +64,8 @@ void TForm1::UpdateInterpolatorSettings() {
         return;
     AvrgPixelDistance = depth::AveragePixelDistance(GPXView.Viewport());
     GPXView.ShadowMapTrackWidth = udInterpolationWidth->value();
-    ShadowMap = mapview::BandImage(Project.Band(udInterpolationWidth->value()), GPXView.ShadowMapTrackColor);
+    ShadowMap = mapview::BandImage(Project.Band(udInterpolationWidth->value()),
+                                   GPXView.ShadowMapTrackColor);
     if (InterpLoaded)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -71,7 +77,8 @@ void TForm1::UpdateInterpolatorSettings() {
         udDontCareRadius->setValue(udInterpolationWidth->value());
     }
     edtDontCareRadiusChange();
-    depth::DontCareRadii(GPXView.Viewport(), udDontCareRadius->value(), maxDontCareRadius, minDontCareRadius);
+    depth::DontCareRadii(GPXView.Viewport(), udDontCareRadius->value(), maxDontCareRadius,
+                         minDontCareRadius);
     QApplication::restoreOverrideCursor();
 }
 
@@ -105,7 +112,8 @@ void TForm1::btnInterpolateClick() {
     if (!FileLoaded || Interpolating())
         return;
     if (MaxDepth <= 0)
-        throw depth::InterpolationRefused("No sounding deeper than 0 cm: there is no depth to interpolate.");
+        throw depth::InterpolationRefused(
+            "No sounding deeper than 0 cm: there is no depth to interpolate.");
     QApplication::setOverrideCursor(Qt::WaitCursor);
     SetRunning(true);
     btnInterpolate->setEnabled(false);
@@ -124,7 +132,8 @@ void TForm1::btnInterpolateClick() {
     // stopped following after a first run, would make the box do nothing).
     if (AvrgPixelDistance == 0)
         AvrgPixelDistance = depth::AveragePixelDistance(GPXView.Viewport());
-    depth::DontCareRadii(GPXView.Viewport(), udDontCareRadius->value(), maxDontCareRadius, minDontCareRadius);
+    depth::DontCareRadii(GPXView.Viewport(), udDontCareRadius->value(), maxDontCareRadius,
+                         minDontCareRadius);
     Log("Interpolate: Working on " + std::to_string(InCoord.size()) + " samples");
     Log("Interpolate: maxDontCareRadius is " + support::FloatToStrG15(maxDontCareRadius));
     Log("Interpolate: minDontCareRadius is " + support::FloatToStrG15(minDontCareRadius));
@@ -138,7 +147,10 @@ void TForm1::btnInterpolateClick() {
     runner_ = std::make_unique<depth::TStripeRunner>(job, tbInterpolateThrds->value(),
                                                      4 * static_cast<int>(GetCPUCount()));
     // The last worker hands the end of the run to this thread through its event queue.
-    runner_->Start([this] { QMetaObject::invokeMethod(this, [this] { FinishInterpolation(); }, Qt::QueuedConnection); });
+    runner_->Start([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { FinishInterpolation(); }, Qt::QueuedConnection);
+    });
     if (!runProgress_) {
         runProgress_ = new QTimer(this);
         runProgress_->setInterval(50);
@@ -160,7 +172,7 @@ void TForm1::ShowRunProgress() {
 
 void TForm1::FinishInterpolation() {
     if (!runner_)
-        return; // the run was cancelled before its end arrived
+        return;      // the run was cancelled before its end arrived
     runner_->Wait(); // joined: everything the workers wrote is ours now
     runProgress_->stop();
     ShowRunProgress();
@@ -176,7 +188,8 @@ void TForm1::FinishInterpolation() {
     pbInterpolate->hide();
     InterpLoaded = true;
     DrawInterpolatedImage();
-    for (QPushButton *b : {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap, btnExportGrid, btnExportKMZ})
+    for (QPushButton *b :
+         {btnInterpolSaveBMP, btnActionISOChart, btnIsoMap, btnExportGrid, btnExportKMZ})
         b->setEnabled(true);
 }
 
@@ -207,8 +220,8 @@ void TForm1::DrawInterpolatedImage() {
     InterpolatedImage->Layers.clear();
     depth::DrawInterpolatedImage(InterpolatedImage->Control.Bitmap, InterpResultArray, ChartMask,
                                  FGradient(), Project.ChartShorelines,
-                                 0xFF000000u | ((clShallowWater & 0xFF) << 16) | (clShallowWater & 0xFF00) |
-                                     ((clShallowWater >> 16) & 0xFF));
+                                 0xFF000000u | ((clShallowWater & 0xFF) << 16) |
+                                     (clShallowWater & 0xFF00) | ((clShallowWater >> 16) & 0xFF));
     if (cbCoverage->isChecked())
         depth::DrawUncoveredCells(InterpolatedImage->Control.Bitmap,
                                   depth::UncoveredCells(Coverage(), ChartMask, udCoverage->value()),
@@ -232,21 +245,25 @@ void TForm1::btnExportGridClick() {
     std::optional<std::string> path = Dialogs->SaveFile("Export grid", "GeoTIFF|*.tif", "tif");
     if (!path || !support::MayOverwrite(*Dialogs, *path))
         return;
-    depth::WriteGridGeoTIFF(*path, InterpResultArray, ChartMask, ChartFrame, Project.ChartMaxDepth, Coverage());
+    depth::WriteGridGeoTIFF(*path, InterpResultArray, ChartMask, ChartFrame, Project.ChartMaxDepth,
+                            Coverage());
     SetStatus(0, "Saved " + support::FileNameOf(*path));
 }
 
 void TForm1::btnExportKMZClick() {
     if (!InterpLoaded)
         return;
-    std::optional<std::string> path = Dialogs->SaveFile("Export KMZ", "Google Earth overlay|*.kmz", "kmz");
+    std::optional<std::string> path =
+        Dialogs->SaveFile("Export KMZ", "Google Earth overlay|*.kmz", "kmz");
     if (!path || !support::MayOverwrite(*Dialogs, *path))
         return;
     // The chart at the grid's size, as shown, with the contours traced from it.
     QImage chart(ChartFrame.Width, ChartFrame.Height, QImage::Format_ARGB32);
-    depth::DrawInterpolatedImage(chart, InterpResultArray, ChartMask, FGradient(), Project.ChartShorelines);
+    depth::DrawInterpolatedImage(chart, InterpResultArray, ChartMask, FGradient(),
+                                 Project.ChartShorelines);
     if (cbCoverage->isChecked())
-        depth::DrawUncoveredCells(chart, depth::UncoveredCells(Coverage(), ChartMask, udCoverage->value()),
+        depth::DrawUncoveredCells(chart,
+                                  depth::UncoveredCells(Coverage(), ChartMask, udCoverage->value()),
                                   depth::TCoverageStyle::Hatched);
     depth::WriteKMZ(*path, chart, ChartMask, ChartFrame, IsoData);
     SetStatus(0, "Saved " + support::FileNameOf(*path));
@@ -267,7 +284,10 @@ void TForm1::InterpolatedImageMouseMove(QMouseEvent *e) {
         if (Unit() == depth::TDepthUnit::Metres)
             SetStatus(0, "Depth: " + support::FloatToStrF(cm / 100.0, 4, 2) + " m");
         else
-            SetStatus(0, "Depth: " + support::FloatToStrF(depth::CmToUnit(cm, depth::TDepthUnit::Feet), 4, 2) + " ft");
+            SetStatus(0,
+                      "Depth: " +
+                          support::FloatToStrF(depth::CmToUnit(cm, depth::TDepthUnit::Feet), 4, 2) +
+                          " ft");
     } else {
         SetStatus(0, "undiscovered area...");
     }
@@ -282,9 +302,11 @@ void TForm1::SaveImage(const QImage &shown, bool legend, const mapview::TViewpor
         return;
     if (!support::MayOverwrite(*Dialogs, *path))
         return;
-    const QImage image = legend && frame ? depth::AddLegend(shown, FGradient(), Project.ChartMaxDepth, *frame, Unit(),
-                                                             QDate::currentDate().toString(Qt::ISODate).toStdString())
-                                         : shown;
+    const QImage image =
+        legend && frame
+            ? depth::AddLegend(shown, FGradient(), Project.ChartMaxDepth, *frame, Unit(),
+                               QDate::currentDate().toString(Qt::ISODate).toStdString())
+            : shown;
     try {
         support::SaveImage(*path, reinterpret_cast<const std::uint32_t *>(image.constBits()),
                            image.width(), image.height(),

@@ -35,8 +35,7 @@ struct WaitCursor {
 
 void TForm1::btnAddFilesClick() {
     try {
-        std::vector<std::string> files =
-            Dialogs->OpenFiles("Open project...", depth::OpenFilter());
+        std::vector<std::string> files = Dialogs->OpenFiles("Open project...", depth::OpenFilter());
         if (!files.empty())
             AddFiles(files);
     } catch (const std::exception &e) {
@@ -105,8 +104,7 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
             if (loader.LoadFile(file) == 0) {
                 added = true;
                 Project.AddSurvey(support::FileNameOf(file), before);
-            }
-            else
+            } else
                 failed.push_back(file + (support::FileExists(file) ? "" : ": file not found"));
         } catch (const depth::UnsupportedExtension &e) {
             failed.push_back(e.what()); // "File extension not supported: " and the path
@@ -144,7 +142,8 @@ void TForm1::AddFiles(const std::vector<std::string> &files) {
     UpdateStatistics();
     if (EditProjectForm)
         EditProjectForm->RefreshTV();
-    for (QPushButton *b : {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnTrkSaveGPX, btnSurveys})
+    for (QPushButton *b :
+         {btnTrkFit, btnTrkZoom, btnTrkZoomIn, btnTrkZoomOut, btnTrkSaveGPX, btnSurveys})
         b->setEnabled(true);
     FreezeSize();
 }
@@ -153,7 +152,8 @@ void TForm1::btnTrkSaveGPXClick() {
     Guarded([&] {
         if (!FileLoaded)
             return;
-        std::optional<std::string> path = Dialogs->SaveFile("Save current project...", "GPX file|*.gpx", "gpx");
+        std::optional<std::string> path =
+            Dialogs->SaveFile("Save current project...", "GPX file|*.gpx", "gpx");
         if (!path)
             return;
         const bool exists = support::FileExists(*path);
@@ -175,7 +175,8 @@ void TForm1::btnTrkSaveGPXClick() {
         // The recorded depths stay in the project unless the user asks for the corrected ones.
         std::unique_ptr<model::TGPX> corrected;
         if (Project.HasLevelOffsets() &&
-            Dialogs->AskYesNo("Write the depths corrected by the surveys' level offsets? (No writes the depths as recorded.)"))
+            Dialogs->AskYesNo("Write the depths corrected by the surveys' level offsets? (No "
+                              "writes the depths as recorded.)"))
             corrected = Project.CorrectedCopy();
         formats::TGPXFile writer;
         writer.GPXd = corrected ? corrected.get() : &GPXdata;
@@ -211,11 +212,13 @@ void TForm1::btnTrkZoomOutClick() {
     });
 }
 
-void TForm1::SetMouseMode(mapview::TMouseMode mode, QPushButton *button, const std::string &status) {
+void TForm1::SetMouseMode(mapview::TMouseMode mode, QPushButton *button,
+                          const std::string &status) {
     if (modeButton_ && modeButton_ != button)
         modeButton_->setStyleSheet("");
     GPXView.MouseMode = mode;
-    GPXImage->setCursor(mode == mapview::mmDeleteTrackPoint ? Qt::PointingHandCursor : Qt::CrossCursor);
+    GPXImage->setCursor(mode == mapview::mmDeleteTrackPoint ? Qt::PointingHandCursor
+                                                            : Qt::CrossCursor);
     button->setStyleSheet("color: red");
     modeButton_ = button;
     SetStatus(0, status);
@@ -295,7 +298,8 @@ void TForm1::GPXImageMouseMove(QMouseEvent *e) {
         if (model::TGPXwpt *p = GPXView.wptSelection) {
             GPXView.DrawPoint4D(p, GPXView.Options.CutPointColor, 2, "");
             GPXImage->update();
-            SetStatus(0, "Delete Point at " + p->Coord() + ", Depth: " + SampleDepthText(p->HBdepth));
+            SetStatus(0,
+                      "Delete Point at " + p->Coord() + ", Depth: " + SampleDepthText(p->HBdepth));
         }
     }
 }

@@ -251,7 +251,8 @@ class PhaseClock {
 void WriteGrid(const std::string &path, const depth::TMatSingle &grid) {
     support::AtomicFileWriter out(path);
     const auto &cells = grid.Cells();
-    out.Write(std::string_view(reinterpret_cast<const char *>(cells.data()), cells.size() * sizeof(float)));
+    out.Write(std::string_view(reinterpret_cast<const char *>(cells.data()),
+                               cells.size() * sizeof(float)));
     out.Commit();
 }
 
@@ -402,7 +403,9 @@ nlohmann::json FirstContour(const model::TGPX &IsoData) {
         if (t->name == "Shoreline" || t->Empty() || t->First()->Empty())
             continue;
         const model::TGPXtrkseg &s = *t->First();
-        auto position = [](const model::TGPXwpt *p) { return nlohmann::json::array({p->Latitude, p->Longitude}); };
+        auto position = [](const model::TGPXwpt *p) {
+            return nlohmann::json::array({p->Latitude, p->Longitude});
+        };
         return {{"name", t->name},
                 {"points", s.Count()},
                 {"first", position(s.Get(0))},

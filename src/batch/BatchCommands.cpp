@@ -1,18 +1,18 @@
 #include "batch/BatchCommands.h"
 #include "batch/ShapefileOptions.h"
 
+#include "depth/FormatRegistry.h"
+#include "depth/ProjectLoader.h"
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
 #include "formats/HumminbirdRecording.h"
 #include "formats/KMLFile.h"
 #include "formats/LowranceLog.h"
 #include "formats/ShapefileImport.h"
-#include "depth/FormatRegistry.h"
-#include "depth/ProjectLoader.h"
 #include "formats/shapefile.h"
-#include "support/FilePath.h"
-#include "support/Dialogs.h"
 #include "support/AtomicFile.h"
+#include "support/Dialogs.h"
+#include "support/FilePath.h"
 #include "support/NumText.h"
 
 #include <nlohmann/json.hpp>
@@ -66,8 +66,8 @@ LoadResult LoadFile(const std::string &path, model::TGPX &doc, const ShapefileOp
 }
 
 struct Summary {
-    long long waypoints = 0, routes = 0, routePoints = 0, tracks = 0, segments = 0,
-              trackPoints = 0, depthPoints = 0, maxDepthCm = 0;
+    long long waypoints = 0, routes = 0, routePoints = 0, tracks = 0, segments = 0, trackPoints = 0,
+              depthPoints = 0, maxDepthCm = 0;
     bool hasBounds = false;
     double minLat = 0, minLon = 0, maxLat = 0, maxLon = 0;
     std::vector<const model::TGPXwpt *> points; // every point, in document order
@@ -118,10 +118,11 @@ Summary Summarise(const model::TGPX &doc) {
     return s;
 }
 
-std::string Num(double v) { return support::FloatToStrG15(v); }
+std::string Num(double v) {
+    return support::FloatToStrG15(v);
+}
 
-void PrintText(std::ostream &out, const std::string &file, const LoadResult &r,
-               const Summary &s) {
+void PrintText(std::ostream &out, const std::string &file, const LoadResult &r, const Summary &s) {
     out << "file: " << file << "\n"
         << "format: " << r.format << "\n"
         << "loaded: " << (r.loaded ? "yes" : "no") << "\n"
@@ -150,8 +151,7 @@ nlohmann::json JsonNumber(double v) {
     return v;
 }
 
-void PrintJson(std::ostream &out, const std::string &file, const LoadResult &r,
-               const Summary &s) {
+void PrintJson(std::ostream &out, const std::string &file, const LoadResult &r, const Summary &s) {
     nlohmann::json j;
     j["file"] = file;
     j["format"] = r.format;
@@ -194,8 +194,9 @@ void PrintPoints(std::ostream &out, const Summary &s, bool json) {
 
 namespace {
 
-const char *const kUsage = "Usage: depthwright-batch COMMAND [OPTIONS] FILE...\n"
-                           "       depthwright-batch COMMAND --help   (the options of one command)\n";
+const char *const kUsage =
+    "Usage: depthwright-batch COMMAND [OPTIONS] FILE...\n"
+    "       depthwright-batch COMMAND --help   (the options of one command)\n";
 
 const char *const kShapefileHelp =
     "Shapefile options (for a .shp file with its .shx index and .dbf table beside it):\n"
@@ -230,7 +231,8 @@ std::string FormatTable() {
             extensions += (extensions.empty() ? "" : " ") + e;
         line += extensions;
         line.resize(62, ' ');
-        out += line + (f.Read ? "read" : "    ") + (f.Read && f.Write ? ", " : "") + (f.Write ? "write" : "") + "\n";
+        out += line + (f.Read ? "read" : "    ") + (f.Read && f.Write ? ", " : "") +
+               (f.Write ? "write" : "") + "\n";
     }
     return out;
 }
@@ -414,7 +416,8 @@ bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
         const std::string &v = value();
         const std::optional<double> scale = support::TryStrToFloat(v);
         if (!scale || *scale == 0)
-            throw std::invalid_argument("--depth-from-z takes a number such as 100 or -100, not \"" + v + "\"");
+            throw std::invalid_argument(
+                "--depth-from-z takes a number such as 100 or -100, not \"" + v + "\"");
         o.depthFromZ = *scale;
     } else if (a == "--depth-scale") {
         const std::string &v = value();
@@ -454,8 +457,8 @@ void ChooseDepthField(formats::TShapefile &shp, const ShapefileOptions &o) {
         }
         available += (available.empty() ? "" : ", ") + name;
     }
-    throw std::runtime_error("no column " + *o.depthField + " in the table (columns: " +
-                             available + ")");
+    throw std::runtime_error("no column " + *o.depthField + " in the table (columns: " + available +
+                             ")");
 }
 
 } // namespace
@@ -549,7 +552,8 @@ int RunConvert(const std::vector<std::string> &args, std::ostream &, std::ostrea
         }
     }
     if (files.size() != 2) {
-        err << "depthwright-batch convert: expected IN OUT (OUT one of " << WritableExtensions() << ")\n";
+        err << "depthwright-batch convert: expected IN OUT (OUT one of " << WritableExtensions()
+            << ")\n";
         return 2;
     }
     const std::string &in = files[0], &outPath = files[1];

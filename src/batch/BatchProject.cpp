@@ -12,7 +12,8 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
                         std::optional<std::string> depthOffset, const ShapefileOptions &shp) {
     depth::TProjectLoader loader(GPXdata, [this](const std::string &l) { log.push_back(l); });
     // The options answer what the desktop program asks in its input boxes.
-    auto constant = [](const std::optional<std::string> &text) -> std::function<std::int32_t(const std::string &)> {
+    auto constant = [](const std::optional<std::string> &text)
+        -> std::function<std::int32_t(const std::string &)> {
         if (!text)
             return nullptr;
         const std::optional<std::int32_t> v = support::TryStrToInt(*text);
@@ -22,7 +23,9 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
     };
     loader.Options.DepthFor = constant(addDepth);
     loader.Options.OffsetFor = constant(depthOffset);
-    loader.Options.Read.PrepareShapefile = [&](formats::TShapefile &s) { PrepareShapefile(s, shp); };
+    loader.Options.Read.PrepareShapefile = [&](formats::TShapefile &s) {
+        PrepareShapefile(s, shp);
+    };
     for (const std::string &file : files) {
         int status;
         const int before = GPXdata.trk.Count();
@@ -42,8 +45,8 @@ void BatchProject::Load(const std::vector<std::string> &files, std::optional<std
 }
 
 void BatchProject::Colors(const std::optional<std::string> &cmtFile) {
-    depth::StrToArrayColor32Gradient(cmtFile ? depth::LoadColorModel(*cmtFile) : depth::DefaultColorModel(),
-                                     gradient);
+    depth::StrToArrayColor32Gradient(
+        cmtFile ? depth::LoadColorModel(*cmtFile) : depth::DefaultColorModel(), gradient);
 }
 
 void BatchProject::FitView(int width, int height, bool shadowMap) {

@@ -45,10 +45,11 @@ RenderOptions ParseRenderOptions(const std::vector<std::string> &args) {
         else if (arg == "--shore")
             o.shore = ImageOption(arg, a.Value());
         else if (a.IsOption())
-            throw std::invalid_argument("unknown option " + arg +
-                                        " (allowed: --out, --size, --colors, "
-                                        "--extrapolation-radius, --shadow, --mask, --shore, --utm, --south, "
-                                        "--x-offset, --y-offset, --depth-field, --depth-scale)");
+            throw std::invalid_argument(
+                "unknown option " + arg +
+                " (allowed: --out, --size, --colors, "
+                "--extrapolation-radius, --shadow, --mask, --shore, --utm, --south, "
+                "--x-offset, --y-offset, --depth-field, --depth-scale)");
         else
             o.files.push_back(arg);
     }

@@ -37,7 +37,8 @@ inline double NumberOption(const std::string &option, const std::string &text, d
 inline void SizeOption(const std::string &text, int &width, int &height) {
     std::size_t x = text.find('x');
     if (x == std::string::npos)
-        throw std::invalid_argument("--size takes WIDTHxHEIGHT, such as 840x600, not \"" + text + "\"");
+        throw std::invalid_argument("--size takes WIDTHxHEIGHT, such as 840x600, not \"" + text +
+                                    "\"");
     width = IntOption("--size", text.substr(0, x), 1, 10000);
     height = IntOption("--size", text.substr(x + 1), 1, 10000);
 }
@@ -45,9 +46,11 @@ inline void SizeOption(const std::string &text, int &width, int &height) {
 // A picture the batch tool writes: .bmp or .jpg, by its name.
 inline const std::string &ImageOption(const std::string &option, const std::string &path) {
     std::size_t dot = path.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : support::LowerAscii(path.substr(dot));
+    std::string ext =
+        dot == std::string::npos ? std::string() : support::LowerAscii(path.substr(dot));
     if (ext != ".bmp" && ext != ".jpg")
-        throw std::invalid_argument(option + " takes a .bmp or .jpg file name, not \"" + path + "\"");
+        throw std::invalid_argument(option + " takes a .bmp or .jpg file name, not \"" + path +
+                                    "\"");
     return path;
 }
 

@@ -24,8 +24,7 @@ struct ShapefileOptions {
 
 // Takes a shapefile option at args[i] (and its value, moving i onto it); false when
 // args[i] is none. Throws std::invalid_argument naming the option on a bad value.
-bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i,
-                         ShapefileOptions &o);
+bool TakeShapefileOption(const std::vector<std::string> &args, std::size_t &i, ShapefileOptions &o);
 
 // The two import dialogs' answers for one shapefile: its coordinate system and depth
 // column (formats::TReadOptions::PrepareShapefile). Throws when the column is not there.

@@ -177,7 +177,9 @@ std::optional<TColor32> Color32ByName(std::string_view name) {
 // ---------------------------------------------------------------------------------------
 // Gradient and lookup table
 
-void TColor32Gradient::ClearColorStops() { FStops.clear(); }
+void TColor32Gradient::ClearColorStops() {
+    FStops.clear();
+}
 
 void TColor32Gradient::AddColorStop(float Offset, TColor32 Color) {
     if (std::isnan(Offset))
@@ -205,8 +207,8 @@ TColor32 TColor32Gradient::ColorAt(float Offset) const {
     auto lo = hi - 1;
     // Differences of floats are exact in double; only the quotient rounds. At 0.25 of the
     // default model f is 0.5 and f * 255 = 127.5, which rounds (half to even) to 128.
-    double f = (static_cast<double>(Offset) - lo->Offset) /
-               (static_cast<double>(hi->Offset) - lo->Offset);
+    double f =
+        (static_cast<double>(Offset) - lo->Offset) / (static_cast<double>(hi->Offset) - lo->Offset);
     auto w = static_cast<std::uint32_t>(std::clamp(std::nearbyint(f * 255.0), 0.0, 255.0));
 
     // Integer arithmetic, each term truncated on its own: c1*w/255 + c0*(255-w)/255 is at
@@ -224,8 +226,8 @@ TColor32 TColor32Gradient::ColorAt(float Offset) const {
 void TColor32Gradient::FillColorLookUpTable(TColor32LookupTable &table) const {
     std::size_t n = table.Size();
     for (std::size_t i = 0; i < n; ++i) {
-        float t = n > 1 ? static_cast<float>(static_cast<double>(i) / static_cast<double>(n - 1))
-                        : 0.0f;
+        float t =
+            n > 1 ? static_cast<float>(static_cast<double>(i) / static_cast<double>(n - 1)) : 0.0f;
         table[i] = ColorAt(t);
     }
 }
@@ -292,7 +294,9 @@ std::optional<std::int64_t> ReadInteger(std::string_view text) {
     return static_cast<std::int64_t>(value);
 }
 
-bool IsTrimmed(unsigned char c) { return c <= ' ' || c == 0x7F; }
+bool IsTrimmed(unsigned char c) {
+    return c <= ' ' || c == 0x7F;
+}
 
 // At most `count` characters (code points, not bytes) of UTF-8 text.
 std::string_view FirstChars(std::string_view text, std::size_t count) {
@@ -350,7 +354,9 @@ void StrToArrayColor32Gradient(const std::vector<std::string> &s, TColor32Gradie
         Gradient.AddColorStop(stop.Offset, stop.Color32);
 }
 
-std::vector<std::string> DefaultColorModel() { return {"0% Lime", "50% Yellow", "100% Blue"}; }
+std::vector<std::string> DefaultColorModel() {
+    return {"0% Lime", "50% Yellow", "100% Blue"};
+}
 
 // ---------------------------------------------------------------------------------------
 // ".cmt" files

@@ -1,4 +1,5 @@
-// The depth colour model: named colours, colour gradients with lookup tables, the text form of a model and ".cmt" files.
+// The depth colour model: named colours, colour gradients with lookup tables, the text form of a
+// model and ".cmt" files.
 #pragma once
 
 #include "support/TextCodec.h"

@@ -56,7 +56,9 @@ std::string HTTrackName(const std::string &base, int number) {
     return FirstCharacters(base, kMaxTrackNameBase) + Number3(number);
 }
 
-std::string HTDefaultFileName(int number) { return Number3(number) + ".ht"; }
+std::string HTDefaultFileName(int number) {
+    return Number3(number) + ".ht";
+}
 
 std::string HTUploadInformation() {
     return "To upload the generated files to your Humminbird, copy them\n"
@@ -353,12 +355,13 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
 // ---------------------------------------------------------------------------------------
 // GPX export and "Make HT File..."
 
-bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs, TDepthUnit unit,
-                        std::string *written) {
+bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs,
+                        TDepthUnit unit, std::string *written) {
     if (!FileLoaded)
         return false;
     // GPX first (the default), then every other format the registry writes.
-    std::optional<std::string> path = dialogs.SaveFile("Save iso tracks to GPX", SaveFilter(), "gpx");
+    std::optional<std::string> path =
+        dialogs.SaveFile("Save iso tracks to GPX", SaveFilter(), "gpx");
     if (!path || path->empty())
         return false;
     const TFormat *format = FormatOf(*path);

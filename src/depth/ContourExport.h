@@ -95,8 +95,7 @@ class THTExport {
     // document and its number is handed back, so that the next group reuses it.
     int CreateHT(const model::TGPX &doc, int number);
     // "Seperate by Depth": walks a save-order list, one run of files per marker group.
-    int CreateHTGrouped(const model::TGPX &doc, const std::vector<std::string> &order,
-                        int number);
+    int CreateHTGrouped(const model::TGPX &doc, const std::vector<std::string> &order, int number);
 
   private:
     std::optional<std::string> ChooseFile(const std::string &defaultName);
@@ -130,11 +129,11 @@ THTFolderResult SaveHTFilesToFolder(const model::TGPX &IsoData, const std::strin
                                     const std::vector<std::string> *order,
                                     support::Dialogs &dialogs, support::LogLine log = nullptr);
 
-// "Save Tracks...": IsoData as one GPX file; true when written (the path in `written`). Nothing happens without a
-// loaded project, after a cancelled dialog or a declined overwrite; write errors are
-// shown and give false.
-// The file's type comes from its extension: GPX, or a GIS format of the registry whose
-// `depth` attribute is in `unit`. `written`, when given, gets the path of the file written.
+// "Save Tracks...": IsoData as one GPX file; true when written (the path in `written`). Nothing
+// happens without a loaded project, after a cancelled dialog or a declined overwrite; write errors
+// are shown and give false. The file's type comes from its extension: GPX, or a GIS format of the
+// registry whose `depth` attribute is in `unit`. `written`, when given, gets the path of the file
+// written.
 bool btnIsoSaveGPXClick(model::TGPX &IsoData, bool FileLoaded, support::Dialogs &dialogs,
                         TDepthUnit unit = TDepthUnit::Metres, std::string *written = nullptr);
 

@@ -8,7 +8,8 @@ namespace depth {
 
 void DrawInterpolatedImage(QImage &image, const TMatSingle &grid, const mapview::TMaskArray &mask,
                            const TColor32Gradient &gradient,
-                           const mapview::TArrayOfArrayOfFloatPoint &polygons, TColor32 shoreColor) {
+                           const mapview::TArrayOfArrayOfFloatPoint &polygons,
+                           TColor32 shoreColor) {
     image.fill(QColor::fromRgba(0xFF000000));
     // Only the area the image, the grid and the mask have in common.
     const int w = std::min({image.width(), grid.Width(), mask.array_width});

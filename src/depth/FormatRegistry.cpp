@@ -33,15 +33,18 @@ void WriteGIS(const std::string &path, model::TGPX &doc, const TWriteOptions &op
     WriteContours(path, doc, options.Unit);
 }
 
-formats::ReadResult ReadSonarLog(const std::string &path, model::TGPX &doc, const formats::TReadOptions &o) {
+formats::ReadResult ReadSonarLog(const std::string &path, model::TGPX &doc,
+                                 const formats::TReadOptions &o) {
     return formats::ReadLowranceLog(path, doc, o.Progress);
 }
 
-formats::ReadResult ReadCsv(const std::string &path, model::TGPX &doc, const formats::TReadOptions &o) {
+formats::ReadResult ReadCsv(const std::string &path, model::TGPX &doc,
+                            const formats::TReadOptions &o) {
     return formats::ReadCsvSoundings(path, doc, o.Progress);
 }
 
-formats::ReadResult ReadHumminbird(const std::string &path, model::TGPX &doc, const formats::TReadOptions &o) {
+formats::ReadResult ReadHumminbird(const std::string &path, model::TGPX &doc,
+                                   const formats::TReadOptions &o) {
     return formats::ReadHumminbirdRecording(path, doc, o.Progress);
 }
 
@@ -53,12 +56,48 @@ const std::vector<TFormat> &Formats() {
         {"gpx", "GPX file", {".gpx"}, K::Tracks, "LoadGPXFile", formats::ReadGPXFile, WriteGPX},
         {"kml", "KML file", {".kml"}, K::Outlines, "LoadKMLFile", formats::ReadKMLFile, WriteGIS},
         {"ht", "HT track file", {".ht"}, K::Recording, "LoadHTFile", formats::ReadHTFile, WriteHT},
-        {"shp", "ESRI shapefile", {".shp"}, K::Shapefile, "LoadSHPFile", formats::ReadShapefile, WriteGIS},
-        {"sl2", "Lowrance sonar log", {".sl2"}, K::Recording, "LoadSonarFile", ReadSonarLog, nullptr},
-        {"sl3", "Lowrance sonar log", {".sl3"}, K::Recording, "LoadSonarFile", ReadSonarLog, nullptr},
-        {"slg", "Lowrance sonar log (old)", {".slg"}, K::Recording, "LoadSonarFile", ReadSonarLog, nullptr},
-        {"humminbird", "Humminbird recording", {".dat"}, K::Recording, "LoadSonarFile", ReadHumminbird, nullptr},
-        {"csv", "CSV or XYZ soundings", {".csv", ".xyz", ".txt"}, K::Recording, "LoadCSVFile", ReadCsv, nullptr},
+        {"shp",
+         "ESRI shapefile",
+         {".shp"},
+         K::Shapefile,
+         "LoadSHPFile",
+         formats::ReadShapefile,
+         WriteGIS},
+        {"sl2",
+         "Lowrance sonar log",
+         {".sl2"},
+         K::Recording,
+         "LoadSonarFile",
+         ReadSonarLog,
+         nullptr},
+        {"sl3",
+         "Lowrance sonar log",
+         {".sl3"},
+         K::Recording,
+         "LoadSonarFile",
+         ReadSonarLog,
+         nullptr},
+        {"slg",
+         "Lowrance sonar log (old)",
+         {".slg"},
+         K::Recording,
+         "LoadSonarFile",
+         ReadSonarLog,
+         nullptr},
+        {"humminbird",
+         "Humminbird recording",
+         {".dat"},
+         K::Recording,
+         "LoadSonarFile",
+         ReadHumminbird,
+         nullptr},
+        {"csv",
+         "CSV or XYZ soundings",
+         {".csv", ".xyz", ".txt"},
+         K::Recording,
+         "LoadCSVFile",
+         ReadCsv,
+         nullptr},
         {"gpkg", "GeoPackage", {".gpkg"}, K::Tracks, "", nullptr, WriteGIS},
         {"geojson", "GeoJSON", {".geojson"}, K::Tracks, "", nullptr, WriteGIS},
     };
@@ -80,7 +119,8 @@ std::string Patterns(const TFormat &f) {
     std::string out;
     for (const std::string &ext : f.Extensions) {
         std::string upper = ext;
-        std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+        std::transform(upper.begin(), upper.end(), upper.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
         out += (out.empty() ? "*" : ";*") + ext + ";*" + upper;
     }
     return out;
@@ -99,8 +139,12 @@ std::string Filter(bool readable, const std::string &allCaption) {
 
 } // namespace
 
-std::string OpenFilter() { return Filter(true, "All supported files"); }
+std::string OpenFilter() {
+    return Filter(true, "All supported files");
+}
 
-std::string SaveFilter() { return Filter(false, ""); }
+std::string SaveFilter() {
+    return Filter(false, "");
+}
 
 } // namespace depth

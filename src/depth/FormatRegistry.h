@@ -23,23 +23,24 @@ enum class TLoadKind {
 };
 
 struct TWriteOptions {
-    std::string TrackName = "NewTrack"; // HT files name their track
+    std::string TrackName = "NewTrack";   // HT files name their track
     TDepthUnit Unit = TDepthUnit::Metres; // the `depth` attribute of GIS contours
 };
 
 using TReader = std::function<formats::ReadResult(const std::string &path, model::TGPX &doc,
                                                   const formats::TReadOptions &options)>;
 // Writes the document's tracks; throws (support::FileError and others) with the reason.
-using TWriter = std::function<void(const std::string &path, model::TGPX &doc, const TWriteOptions &options)>;
+using TWriter =
+    std::function<void(const std::string &path, model::TGPX &doc, const TWriteOptions &options)>;
 
 struct TFormat {
     std::string Name;                    // as `info` and `formats` name it: "gpx", "sl2", ...
     std::string Description;             // for file dialogs and help
     std::vector<std::string> Extensions; // lower case, with the dot
     TLoadKind Kind = TLoadKind::Tracks;
-    std::string LogName;                 // the loader's log lines begin with it ("LoadGPXFile")
-    TReader Read;                        // unset: not readable
-    TWriter Write;                       // unset: not writable
+    std::string LogName; // the loader's log lines begin with it ("LoadGPXFile")
+    TReader Read;        // unset: not readable
+    TWriter Write;       // unset: not writable
 };
 
 const std::vector<TFormat> &Formats();

@@ -36,19 +36,20 @@ void NarrowMaskToBand(mapview::TMaskArray &mask, const mapview::TBooleanArray &b
             }
 }
 
-void AppendShoreSamples(const mapview::TViewport &frame, const mapview::TMaskArray &shore, TPointList &InCoord,
-                        TValueList &InDepth) {
+void AppendShoreSamples(const mapview::TViewport &frame, const mapview::TMaskArray &shore,
+                        TPointList &InCoord, TValueList &InDepth) {
     for (std::int32_t y = 0; y < frame.Height; ++y)
         for (std::int32_t x = 0; x < frame.Width; ++x)
             if (shore.InRaster(x, y) && shore.Get(x, y)) {
-                InCoord.push_back({static_cast<float>(frame.XToLo(x)), static_cast<float>(frame.YToLa(y))});
+                InCoord.push_back(
+                    {static_cast<float>(frame.XToLo(x)), static_cast<float>(frame.YToLa(y))});
                 InDepth.push_back(0);
             }
 }
 
 void UpdateMaskAndShoreSamples(const mapview::TViewport &frame, const mapview::TBooleanArray &band,
-                               mapview::TMaskArray &mask, const mapview::TMaskArray &shore, TPointList &InCoord,
-                               TValueList &InDepth) {
+                               mapview::TMaskArray &mask, const mapview::TMaskArray &shore,
+                               TPointList &InCoord, TValueList &InDepth) {
     NarrowMaskToBand(mask, band);
     AppendShoreSamples(frame, shore, InCoord, InDepth);
 }
@@ -62,10 +63,13 @@ void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TP
             if (s->maxdepth == 0)
                 continue;
             for (const auto &p : s->Items())
-                if (!p->Flagged && p->IsInBox(b.E, b.O, b.S, b.N)) { // a suspected spike is no sample
-                    InCoord.push_back({static_cast<float>(p->Longitude), static_cast<float>(p->Latitude)});
+                if (!p->Flagged &&
+                    p->IsInBox(b.E, b.O, b.S, b.N)) { // a suspected spike is no sample
+                    InCoord.push_back(
+                        {static_cast<float>(p->Longitude), static_cast<float>(p->Latitude)});
                     // Without offsets the depth is taken as recorded, to the bit.
-                    InDepth.push_back(static_cast<float>(offset == 0 ? p->HBdepth : p->HBdepth + offset));
+                    InDepth.push_back(
+                        static_cast<float>(offset == 0 ? p->HBdepth : p->HBdepth + offset));
                 }
         }
     }

@@ -32,12 +32,12 @@ std::string PixelLengthLabel(std::int32_t pixels, double AvrgPixelDistance);
 // which never belongs to the band.
 void NarrowMaskToBand(mapview::TMaskArray &mask, const mapview::TBooleanArray &band);
 // Appends a sample of depth 0 for every shore cell of the frame, row by row.
-void AppendShoreSamples(const mapview::TViewport &frame, const mapview::TMaskArray &shore, TPointList &InCoord,
-                        TValueList &InDepth);
+void AppendShoreSamples(const mapview::TViewport &frame, const mapview::TMaskArray &shore,
+                        TPointList &InCoord, TValueList &InDepth);
 // Both of the above.
 void UpdateMaskAndShoreSamples(const mapview::TViewport &frame, const mapview::TBooleanArray &band,
-                               mapview::TMaskArray &mask, const mapview::TMaskArray &shore, TPointList &InCoord,
-                               TValueList &InDepth);
+                               mapview::TMaskArray &mask, const mapview::TMaskArray &shore,
+                               TPointList &InCoord, TValueList &InDepth);
 // Appends every point strictly inside the frame of every segment with soundings; with
 // trackOffsets, the offset of its track (in cm) is added to each depth.
 void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TPointList &InCoord,
@@ -46,11 +46,11 @@ void GatherSoundings(const model::TGPX &doc, const mapview::TViewport &frame, TP
 void SmoothArray(TMatSingle &grid, const mapview::TMaskArray &mask);
 
 struct TInterpolationSettings {
-    std::int32_t Style = 5;               // power p, 2 .. 8
+    std::int32_t Style = 5;                // power p, 2 .. 8
     std::int32_t ExtrapolationRadius = 50; // shadow band width in pixels
-    std::int32_t SmoothingRuns = 6;       // 0 .. 10
-    std::int32_t ThreadsRun = 1;          // workers at once
-    std::int32_t ThreadsTasks = 4;        // stripes: 4 x logical processors
+    std::int32_t SmoothingRuns = 6;        // 0 .. 10
+    std::int32_t ThreadsRun = 1;           // workers at once
+    std::int32_t ThreadsTasks = 4;         // stripes: 4 x logical processors
     float maxDontCareRadius = 0, minDontCareRadius = 0;
     TShepardInterp::Scan Scan = TShepardInterp::Scan::Indexed;
 };

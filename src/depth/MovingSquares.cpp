@@ -14,10 +14,16 @@ namespace {
 
 constexpr TColor32 kFrameColor = 0xFFFF0000;
 
-bool Horizontal(TStep s) { return s == stLeft || s == stRight; }
-bool Vertical(TStep s) { return s == stUp || s == stDown; }
+bool Horizontal(TStep s) {
+    return s == stLeft || s == stRight;
+}
+bool Vertical(TStep s) {
+    return s == stUp || s == stDown;
+}
 
-std::string LevelName(std::int64_t level) { return "ISO " + std::to_string(level) + " cm"; }
+std::string LevelName(std::int64_t level) {
+    return "ISO " + std::to_string(level) + " cm";
+}
 
 // A depth of 0 would make every relative level infinite, and a non-positive step would
 // never leave the level loop: refuse both before anything is traced.
@@ -43,8 +49,8 @@ std::int32_t ParseBox(std::string_view text) {
 TMovingSquares::TMovingSquares(model::TGPX &GPX, const mapview::TViewport &TrackSource,
                                const TMatSingle &InterpArray,
                                const mapview::TBooleanArray &MaskArray)
-    : IsoData(&GPX), Tracks(TrackSource), Width(InterpArray.Width()),
-      Height(InterpArray.Height()), FMaskArray(&MaskArray), FInterpArray(&InterpArray) {}
+    : IsoData(&GPX), Tracks(TrackSource), Width(InterpArray.Width()), Height(InterpArray.Height()),
+      FMaskArray(&MaskArray), FInterpArray(&InterpArray) {}
 
 void TMovingSquares::GenerateISO(std::int32_t MinDepth, std::int32_t MaxDepth,
                                  std::int32_t DepthStep) {
@@ -122,23 +128,53 @@ void TMovingSquares::SetNextStep(std::int32_t x, std::int32_t y) {
     const int code = (IsoAt(x - 1, y - 1) ? 1 : 0) | (IsoAt(x, y - 1) ? 2 : 0) |
                      (IsoAt(x - 1, y) ? 4 : 0) | (IsoAt(x, y) ? 8 : 0);
     switch (code) {
-    case 1: nextStep = stUp; break;
-    case 2: nextStep = stRight; break;
-    case 3: nextStep = stRight; break;
-    case 4: nextStep = stLeft; break;
-    case 5: nextStep = stUp; break;
+    case 1:
+        nextStep = stUp;
+        break;
+    case 2:
+        nextStep = stRight;
+        break;
+    case 3:
+        nextStep = stRight;
+        break;
+    case 4:
+        nextStep = stLeft;
+        break;
+    case 5:
+        nextStep = stUp;
+        break;
     // Saddles: keep following the cell the walk came along, so diagonal neighbours stay
     // separate regions.
-    case 6: nextStep = previousStep == stUp ? stLeft : stRight; break;
-    case 7: nextStep = stRight; break;
-    case 8: nextStep = stDown; break;
-    case 9: nextStep = previousStep == stRight ? stUp : stDown; break;
-    case 10: nextStep = stDown; break;
-    case 11: nextStep = stDown; break;
-    case 12: nextStep = stLeft; break;
-    case 13: nextStep = stUp; break;
-    case 14: nextStep = stLeft; break;
-    default: nextStep = stNone; break; // 0 and 15: not on a boundary
+    case 6:
+        nextStep = previousStep == stUp ? stLeft : stRight;
+        break;
+    case 7:
+        nextStep = stRight;
+        break;
+    case 8:
+        nextStep = stDown;
+        break;
+    case 9:
+        nextStep = previousStep == stRight ? stUp : stDown;
+        break;
+    case 10:
+        nextStep = stDown;
+        break;
+    case 11:
+        nextStep = stDown;
+        break;
+    case 12:
+        nextStep = stLeft;
+        break;
+    case 13:
+        nextStep = stUp;
+        break;
+    case 14:
+        nextStep = stLeft;
+        break;
+    default:
+        nextStep = stNone;
+        break; // 0 and 15: not on a boundary
     }
 }
 
@@ -158,11 +194,20 @@ void TMovingSquares::TraceIsoLine(const TLevel &level, std::int32_t startX, std:
         SetNextStep(x, y);
         const std::int32_t px = x, py = y;
         switch (nextStep) {
-        case stUp: --y; break;
-        case stLeft: --x; break;
-        case stDown: ++y; break;
-        case stRight: ++x; break;
-        case stNone: return; // code 0 or 15: the line is abandoned
+        case stUp:
+            --y;
+            break;
+        case stLeft:
+            --x;
+            break;
+        case stDown:
+            ++y;
+            break;
+        case stRight:
+            ++x;
+            break;
+        case stNone:
+            return; // code 0 or 15: the line is abandoned
         }
         // The walk range keeps vertices inside 1 ... Width-1, 1 ... Height-1; the bounds
         // check only guards PointProcessed against a broken walk.
@@ -236,7 +281,8 @@ void TMovingSquares::TraceIsoLine(const TLevel &level, std::int32_t startX, std:
 void TMovingSquares::DebugPixel(std::int64_t x, std::int64_t y, TColor32 color) {
     if (x < 0 || y < 0 || x >= DebugImage->width() || y >= DebugImage->height())
         return;
-    if (DebugImage->format() == QImage::Format_ARGB32 || DebugImage->format() == QImage::Format_RGB32)
+    if (DebugImage->format() == QImage::Format_ARGB32 ||
+        DebugImage->format() == QImage::Format_RGB32)
         reinterpret_cast<QRgb *>(DebugImage->scanLine(static_cast<int>(y)))[x] = color;
     else
         DebugImage->setPixel(static_cast<int>(x), static_cast<int>(y), color);
@@ -251,8 +297,8 @@ void TMovingSquares::DebugLineTo(std::int32_t x, std::int32_t y) {
 }
 
 // The border pixels of the rectangle x1 ... x2, y1 ... y2 (inclusive).
-void TMovingSquares::DebugFrame(std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                                std::int32_t y2, TColor32 color) {
+void TMovingSquares::DebugFrame(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                                TColor32 color) {
     for (std::int64_t x = x1; x <= x2; ++x) {
         DebugPixel(x, y1, color);
         DebugPixel(x, y2, color);
@@ -347,8 +393,8 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
                               const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::string_view IsoStartText, std::string_view IsoStepText,
-                              QImage *DebugImage,
-                              const std::function<TColor32(float)> &DepthColor, TDepthUnit unit) {
+                              QImage *DebugImage, const std::function<TColor32(float)> &DepthColor,
+                              TDepthUnit unit) {
     return Build(IsoData, Project, GPXView, InterpResultArray, MaskArray, MaxDepth, DebugImage,
                  DepthColor, unit, [&] {
                      const std::int32_t step = ParseBox(IsoStepText); // the step box is read first
@@ -364,7 +410,9 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
                               std::int32_t IsoStart, std::int32_t IsoStep, QImage *DebugImage,
                               const std::function<TColor32(float)> &DepthColor, TDepthUnit unit) {
     return Build(IsoData, Project, GPXView, InterpResultArray, MaskArray, MaxDepth, DebugImage,
-                 DepthColor, unit, [&] { return std::pair{IsoStart, IsoStep}; });
+                 DepthColor, unit, [&] {
+                     return std::pair{IsoStart, IsoStep};
+                 });
 }
 
 } // namespace depth

@@ -1,4 +1,5 @@
-// Iso-depth lines from the depth grid (marching-squares walk) and the contour build shared by the desktop program and the batch tool.
+// Iso-depth lines from the depth grid (marching-squares walk) and the contour build shared by the
+// desktop program and the batch tool.
 #pragma once
 
 #include "depth/ColorModel.h"
@@ -6,7 +7,6 @@
 #include "depth/Units.h"
 #include "mapview/MaskArray.h"
 #include "mapview/Viewport.h"
-#include "mapview/MaskArray.h"
 #include "model/GPX.h"
 
 #include <QImage>
@@ -68,7 +68,7 @@ class TMovingSquares {
     // The given levels, in order, over a grid scaled by MaxDepth (> 0).
     void GenerateISO(const std::vector<TLevel> &levels, std::int32_t MaxDepth);
 
-    model::TGPX *IsoData;             // not owned
+    model::TGPX *IsoData;      // not owned
     mapview::TViewport Tracks; // converts vertices to positions: the frame the grid was made in
     std::int32_t Width = 0;
     std::int32_t Height = 0;
@@ -121,8 +121,8 @@ std::int64_t CountPoints(const model::TGPX &Doc, std::int32_t Addend);
 
 // What "Start Contour Builder" shows after a build.
 struct TContourSummary {
-    std::int32_t NumTracks = 0;  // tracks of the contour document, shorelines included
-    std::int64_t NumPoints = 0;  // CountPoints(document, 3)
+    std::int32_t NumTracks = 0;              // tracks of the contour document, shorelines included
+    std::int64_t NumPoints = 0;              // CountPoints(document, 3)
     std::string NumIsoTracksText() const;    // "# Tracks: %d"
     std::string GeneratedPointsText() const; // "# Points: %d"
 };
@@ -136,8 +136,7 @@ struct TContourSummary {
 // In feet the start and step are whole feet and the levels lie at exactly N x 30.48 cm,
 // in tracks named "ISO N ft".
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
-                              const mapview::TViewport &Frame,
-                              const TMatSingle &InterpResultArray,
+                              const mapview::TViewport &Frame, const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::string_view IsoStartText, std::string_view IsoStepText,
                               QImage *DebugImage = nullptr,
@@ -146,8 +145,7 @@ TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
 
 // The same with the start depth and the step already as numbers (the batch tool).
 TContourSummary BuildContours(model::TGPX &IsoData, const model::TGPX &Project,
-                              const mapview::TViewport &Frame,
-                              const TMatSingle &InterpResultArray,
+                              const mapview::TViewport &Frame, const TMatSingle &InterpResultArray,
                               const mapview::TMaskArray &MaskArray, std::int32_t MaxDepth,
                               std::int32_t IsoStart, std::int32_t IsoStep,
                               QImage *DebugImage = nullptr,

@@ -27,8 +27,8 @@ void TProject::Fit() {
 }
 
 void TProject::ShorelineMasks() {
-    const mapview::TShorelines shores =
-        mapview::BuildShorelines(GPXdata, GPXView.Viewport(), MaskArray->array_width, MaskArray->array_height);
+    const mapview::TShorelines shores = mapview::BuildShorelines(
+        GPXdata, GPXView.Viewport(), MaskArray->array_width, MaskArray->array_height);
     *MaskArray = shores.Mask;
     *ShoreArray = shores.Shore;
     GPXView.ShorelinePolygons = shores.Polygons;
@@ -51,11 +51,13 @@ void TProject::GatherSamples(const mapview::TBooleanArray &band) {
 
 TStripeJob TProject::PrepareRun(const TShepardInterp &interp) {
     if (MaxDepth <= 0)
-        throw InterpolationRefused("No sounding deeper than 0 cm: there is no depth to interpolate.");
+        throw InterpolationRefused(
+            "No sounding deeper than 0 cm: there is no depth to interpolate.");
     ChartFrame = GPXView.Viewport();
     ChartMaxDepth = MaxDepth;
     InterpResultArray.SetSize(ChartFrame.Width, ChartFrame.Height);
-    return TStripeJob{&InterpResultArray, &MaskArray->MaskArray, &interp, ChartFrame, ChartMaxDepth};
+    return TStripeJob{&InterpResultArray, &MaskArray->MaskArray, &interp, ChartFrame,
+                      ChartMaxDepth};
 }
 
 void TProject::KeepChart() {
@@ -69,15 +71,17 @@ void TProject::Smooth(std::int32_t runs) {
 }
 
 TContourSummary TProject::TraceContours(std::string_view IsoStartText, std::string_view IsoStepText,
-                                        QImage *DebugImage, const std::function<TColor32(float)> &DepthColor,
+                                        QImage *DebugImage,
+                                        const std::function<TColor32(float)> &DepthColor,
                                         TDepthUnit unit) {
-    return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth, IsoStartText,
-                         IsoStepText, DebugImage, DepthColor, unit);
+    return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth,
+                         IsoStartText, IsoStepText, DebugImage, DepthColor, unit);
 }
 
-TContourSummary TProject::TraceContours(std::int32_t IsoStart, std::int32_t IsoStep, TDepthUnit unit) {
-    return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth, IsoStart,
-                         IsoStep, nullptr, {}, unit);
+TContourSummary TProject::TraceContours(std::int32_t IsoStart, std::int32_t IsoStep,
+                                        TDepthUnit unit) {
+    return BuildContours(IsoData, GPXdata, ChartFrame, InterpResultArray, ChartMask, ChartMaxDepth,
+                         IsoStart, IsoStep, nullptr, {}, unit);
 }
 
 void TProject::AddSurvey(const std::string &name, int firstTrack) {
@@ -106,7 +110,8 @@ void TProject::SyncSurveys() {
                     first = t;
                 ++count;
             }
-        Surveys[k].FirstTrack = std::max(first, 0); // a file's tracks stay together: deletes keep the order
+        Surveys[k].FirstTrack =
+            std::max(first, 0); // a file's tracks stay together: deletes keep the order
         Surveys[k].TrackCount = count;
         CountSurvey(GPXdata, Surveys[k]);
     }
@@ -130,7 +135,8 @@ void TProject::ForgetRemovedTracks() {
 }
 
 bool TProject::HasLevelOffsets() const {
-    return std::any_of(Surveys.begin(), Surveys.end(), [](const TSurvey &s) { return s.OffsetCm != 0; });
+    return std::any_of(Surveys.begin(), Surveys.end(),
+                       [](const TSurvey &s) { return s.OffsetCm != 0; });
 }
 
 std::unique_ptr<model::TGPX> TProject::CorrectedCopy() const {
@@ -164,18 +170,21 @@ void TProject::DiscardChart() {
     ChartShorelines.clear();
 }
 
-void RunInterpolation(TProject &project, const TInterpolationSettings &settings, support::LogLine log) {
+void RunInterpolation(TProject &project, const TInterpolationSettings &settings,
+                      support::LogLine log) {
     if (!log)
         log = [](const std::string &) {};
     if (project.MaxDepth <= 0)
-        throw InterpolationRefused("No sounding deeper than 0 cm: there is no depth to interpolate.");
+        throw InterpolationRefused(
+            "No sounding deeper than 0 cm: there is no depth to interpolate.");
     project.ShorelineMasks();
     project.GatherSamples(project.Band(settings.ExtrapolationRadius));
     log("Interpolate: Working on " + std::to_string(project.InCoord.size()) + " samples");
     log("Interpolate: maxDontCareRadius is " + support::FloatToStrG15(settings.maxDontCareRadius));
     log("Interpolate: minDontCareRadius is " + support::FloatToStrG15(settings.minDontCareRadius));
-    const TShepardInterp interp(project.InCoord, project.InDepth, static_cast<float>(settings.Style),
-                                settings.maxDontCareRadius, settings.minDontCareRadius, nullptr, settings.Scan);
+    const TShepardInterp interp(project.InCoord, project.InDepth,
+                                static_cast<float>(settings.Style), settings.maxDontCareRadius,
+                                settings.minDontCareRadius, nullptr, settings.Scan);
     TStripeRunner(project.PrepareRun(interp), settings.ThreadsRun, settings.ThreadsTasks).Run(log);
     project.KeepChart();
     project.Smooth(settings.SmoothingRuns);

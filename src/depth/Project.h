@@ -83,7 +83,8 @@ class TProject {
                                   QImage *DebugImage = nullptr,
                                   const std::function<TColor32(float)> &DepthColor = {},
                                   TDepthUnit unit = TDepthUnit::Metres);
-    TContourSummary TraceContours(std::int32_t IsoStart, std::int32_t IsoStep, TDepthUnit unit = TDepthUnit::Metres);
+    TContourSummary TraceContours(std::int32_t IsoStart, std::int32_t IsoStep,
+                                  TDepthUnit unit = TDepthUnit::Metres);
     // Forgets the chart (after a load or an edit it no longer shows the project).
     void DiscardChart();
     // Empties the project: tracks, surveys, chart and contours.
@@ -95,6 +96,7 @@ class TProject {
 
 // "Start Interpolator" in one call, the workers on threads of their own: masks, band,
 // samples, the run, the chart kept and smoothed.
-void RunInterpolation(TProject &project, const TInterpolationSettings &settings, support::LogLine log);
+void RunInterpolation(TProject &project, const TInterpolationSettings &settings,
+                      support::LogLine log);
 
 } // namespace depth

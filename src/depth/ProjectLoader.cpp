@@ -103,7 +103,8 @@ TProjectLoader::TProjectLoader(model::TGPX &project, support::LogLine log)
 // without, the user may give it one depth; then the user may add an offset. Returns the
 // depth the data is marked with.
 template <class Data>
-std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller, const std::string &what) {
+std::int32_t TProjectLoader::SettleDepths(Data &data, const std::string &caller,
+                                          const std::string &what) {
     std::int32_t d = GetMaxDepth(data);
     log_(caller + ": GetMaxDepth is " + std::to_string(d));
     if (d != 0) {

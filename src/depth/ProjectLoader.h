@@ -1,6 +1,7 @@
-// "Add Files...": reads every format of the registry into temporary documents, prepares their track segments (zero readings removed, depths entered or
-// shifted on request, each segment's maxdepth set: 0 marks a shoreline outline) and
-// appends the tracks to the project. The desktop program and the batch tool share it.
+// "Add Files...": reads every format of the registry into temporary documents, prepares their track
+// segments (zero readings removed, depths entered or shifted on request, each segment's maxdepth
+// set: 0 marks a shoreline outline) and appends the tracks to the project. The desktop program and
+// the batch tool share it.
 #pragma once
 
 #include "formats/ReadResult.h"
@@ -37,8 +38,12 @@ struct UnsupportedExtension : std::runtime_error {
 };
 
 // The file's extension in lower case, with its dot ("" when it has none).
-inline std::string LowerExtension(const std::string &path) { return support::LowerExtension(path); }
-inline std::string FileNameOf(const std::string &path) { return support::FileNameOf(path); }
+inline std::string LowerExtension(const std::string &path) {
+    return support::LowerExtension(path);
+}
+inline std::string FileNameOf(const std::string &path) {
+    return support::FileNameOf(path);
+}
 
 // What loading needs to know besides the files, filled before the reads by whoever talks
 // to the user: the desktop program from its check boxes and dialogs, the batch tool from

@@ -27,7 +27,8 @@ TShepardInterp::TShepardInterp(const TPointList &coord, const TValueList &value,
         if (dialogs)
             dialogs->Message(support::BoxKind::Information,
                              "coordinates and values matrices missmatch.", support::BoxButton::Ok);
-        n = static_cast<std::int32_t>(std::min(coord.size(), value.size())); // never read past either
+        n = static_cast<std::int32_t>(
+            std::min(coord.size(), value.size())); // never read past either
     }
     if (p == std::floor(p) && p >= 1 && p <= 64)
         power_ = static_cast<int>(p);
@@ -92,8 +93,7 @@ void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize, boo
 }
 
 bool TShepardInterp::BucketGrid::Range(double x, double y, double r, std::int64_t &c0,
-                                       std::int64_t &c1, std::int64_t &r0,
-                                       std::int64_t &r1) const {
+                                       std::int64_t &c1, std::int64_t &r0, std::int64_t &r1) const {
     if (items.empty())
         return false;
     const double fc0 = std::floor((x - r - x0) / cell), fc1 = std::floor((x + r - x0) / cell);
@@ -160,14 +160,22 @@ TShepardInterp::WindowSpans(std::int64_t c0, std::int64_t c1, std::int64_t r0,
 inline double TShepardInterp::Weight(float d) const {
     const double x = d;
     switch (power_) {
-    case 2: return 1.0 / (x * x);
-    case 3: return 1.0 / (x * x * x);
-    case 4: return 1.0 / (x * x * x * x);
-    case 5: return 1.0 / (x * x * x * x * x);
-    case 6: return 1.0 / (x * x * x * x * x * x);
-    case 7: return 1.0 / (x * x * x * x * x * x * x);
-    case 8: return 1.0 / (x * x * x * x * x * x * x * x);
-    default: break;
+    case 2:
+        return 1.0 / (x * x);
+    case 3:
+        return 1.0 / (x * x * x);
+    case 4:
+        return 1.0 / (x * x * x * x);
+    case 5:
+        return 1.0 / (x * x * x * x * x);
+    case 6:
+        return 1.0 / (x * x * x * x * x * x);
+    case 7:
+        return 1.0 / (x * x * x * x * x * x * x);
+    case 8:
+        return 1.0 / (x * x * x * x * x * x * x * x);
+    default:
+        break;
     }
     if (power_ > 0) {
         double dp = 1;

@@ -21,8 +21,7 @@ class TShepardInterp {
 
     // Keeps references to the two arrays; they must not change while the object lives.
     TShepardInterp(const TPointList &coord, const TValueList &value, float p, float maxRadius,
-                   float minRadius, support::Dialogs *dialogs = nullptr,
-                   Scan scan = Scan::Indexed);
+                   float minRadius, support::Dialogs *dialogs = nullptr, Scan scan = Scan::Indexed);
 
     // The estimate at (xcoord, ycoord). Pure and allocation-free apart from a per-thread
     // scratch list, so any number of threads may ask at once.
@@ -72,10 +71,10 @@ class TShepardInterp {
 
     const TPointList &pts;
     const TValueList &vals;
-    int power_ = 0;           // p as a whole number when it is one, else 0
+    int power_ = 0; // p as a whole number when it is one, else 0
     bool indexed_ = false;
-    BucketGrid near_, far_;   // buckets of about minR and about maxR / 3
-    std::uint64_t id_ = 0;    // tells this object's cached windows from an earlier one's
+    BucketGrid near_, far_; // buckets of about minR and about maxR / 3
+    std::uint64_t id_ = 0;  // tells this object's cached windows from an earlier one's
 };
 
 } // namespace depth

@@ -25,8 +25,8 @@ void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<bo
             if (!shadow[y])
                 continue;
             const float lat = static_cast<float>(job.View.YToLa(y));
-            values[y] = static_cast<float>(static_cast<long double>(job.ShepardInterp->interp(lon, lat)) /
-                                           job.MaxDepth);
+            values[y] = static_cast<float>(
+                static_cast<long double>(job.ShepardInterp->interp(lon, lat)) / job.MaxDepth);
         }
     }
 }
@@ -64,7 +64,8 @@ std::optional<TStripe> TStripeScheduler::Done() {
     return std::nullopt;
 }
 
-TStripeRunner::TStripeRunner(const TStripeJob &job, std::int32_t threadsRun, std::int32_t threadsTasks)
+TStripeRunner::TStripeRunner(const TStripeJob &job, std::int32_t threadsRun,
+                             std::int32_t threadsTasks)
     : job_(job), scheduler_(job.Values->Width(), threadsRun, threadsTasks,
                             [this](const std::string &line) { log_.push_back(line); }) {}
 

@@ -11,10 +11,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace depth {
@@ -37,7 +37,8 @@ struct TStripeJob {
 
 // One worker's stripe: column by column, each bottom row up. `column` is called before each
 // column and may return false to stop the stripe there (a cancelled run).
-void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<bool()> &column = nullptr);
+void ComputeStripe(const TStripeJob &job, TStripe stripe,
+                   const std::function<bool()> &column = nullptr);
 
 // The user-interface side of a run: hands out stripes and counts the worker chains.
 class TStripeScheduler {
@@ -50,8 +51,8 @@ class TStripeScheduler {
     std::int32_t ThreadsID = 0;
     std::int32_t ThreadsRunning = 0;
 
-    std::vector<TStripe> Start();     // the first ThreadsRun stripes
-    std::optional<TStripe> Done();    // a worker ended: the next stripe, or none
+    std::vector<TStripe> Start();  // the first ThreadsRun stripes
+    std::optional<TStripe> Done(); // a worker ended: the next stripe, or none
     bool Finished() const { return ThreadsRunning == 0; }
 
   private:

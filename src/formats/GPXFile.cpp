@@ -53,8 +53,7 @@ template <class Body, class Finally> void Always(Body body, Finally finally) {
     } catch (...) {
         finally();
         throw;
-    }
-    finally();
+    } finally();
 }
 
 std::string QuotedAttribute(const std::string &value) {
@@ -109,7 +108,8 @@ void TGPXFile::ImportGPXFile(const std::string &path) {
     // Text already parsed is not needed again (only when the view is the mapping itself).
     if (converted.empty())
         releaseInput_ = [&](std::size_t offset) {
-            file->ReleaseBefore(offset + static_cast<std::size_t>(text.data() - file->View().data()));
+            file->ReleaseBefore(offset +
+                                static_cast<std::size_t>(text.data() - file->View().data()));
         };
     struct ResetRelease {
         std::function<void(std::size_t)> &hook;
@@ -279,12 +279,31 @@ namespace {
 
 // The children a point reads, found in one pass; of several with one name the last counts.
 enum PointChild {
-    kTime, kEle, kMagvar, kGeoidheight, kName, kCmt, kDesc, kSrc, kLink, kSym, kType, kFix,
-    kSat, kHdop, kVdop, kPdop, kAgeofdgpsdata, kDgpsid, kExtensions, kPointChildCount
+    kTime,
+    kEle,
+    kMagvar,
+    kGeoidheight,
+    kName,
+    kCmt,
+    kDesc,
+    kSrc,
+    kLink,
+    kSym,
+    kType,
+    kFix,
+    kSat,
+    kHdop,
+    kVdop,
+    kPdop,
+    kAgeofdgpsdata,
+    kDgpsid,
+    kExtensions,
+    kPointChildCount
 };
 constexpr const char *kPointChildNames[kPointChildCount] = {
-    "time", "ele", "magvar", "geoidheight", "name", "cmt", "desc", "src", "link", "sym",
-    "type", "fix", "sat", "hdop", "vdop", "pdop", "ageofdgpsdata", "dgpsid", "extensions"};
+    "time", "ele",  "magvar",        "geoidheight", "name",      "cmt", "desc",
+    "src",  "link", "sym",           "type",        "fix",       "sat", "hdop",
+    "vdop", "pdop", "ageofdgpsdata", "dgpsid",      "extensions"};
 
 struct PointChildren {
     Node last[kPointChildCount];
@@ -345,8 +364,7 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
             std::string satText = c.Text(kSat);
             if (auto sat = support::TryStrToInt(satText)) {
                 if (*sat < 0 || *sat > 255)
-                    throw GPXContentError("Satellite count " + satText +
-                                          " is outside 0 to 255");
+                    throw GPXContentError("Satellite count " + satText + " is outside 0 to 255");
                 w.sat = static_cast<std::uint8_t>(*sat);
             }
             w.hdop = StrToFloatDef(c.Text(kHdop), -1);
@@ -530,16 +548,25 @@ std::string TGPXFile::XMLise(std::string_view s) {
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
-std::string TGPXFile::DepthText(double HBdepth) { return support::FloatToStrFixed(HBdepth, 1); }
+std::string TGPXFile::DepthText(double HBdepth) {
+    return support::FloatToStrFixed(HBdepth, 1);
+}
 
 std::string TGPXFile::Indent(int n) const {
     if (IndentUnit.empty() || n <= 0)
@@ -768,8 +795,8 @@ void TGPXFile::ExportGPX(const std::string &Filename) {
         ~ResetSink() { s = nullptr; }
     } resetSink{sink_};
 
-    std::string out = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>") +
-                      LineBreak;
+    std::string out =
+        std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>") + LineBreak;
     out += "<gpx version=\"1.1\" creator=\"" + QuotedAttribute(doc.creator) + "\" xmlns=\"" +
            kGpxNamespace + "\" xmlns:xsi=\"" + kSchemaInstance + "\" xmlns:h=\"" + kDepthNamespace +
            "\" xsi:schemaLocation=\"" + kSchemaLocation + "\">" + LineBreak;

@@ -116,7 +116,7 @@ class TGPXFile {
 
     void ReleaseConsumed(const xml::PullParser &parser, int pointsRead);
 
-    support::AtomicFileWriter *sink_ = nullptr; // set while ExportGPX streams to a file
+    support::AtomicFileWriter *sink_ = nullptr;     // set while ExportGPX streams to a file
     std::function<void(std::size_t)> releaseInput_; // set while ImportGPXFile reads a file
 };
 

@@ -148,8 +148,8 @@ bool THTConvert::ConvertToHT() {
                     continue;
                 bool startsSegment = true;
                 for (const auto &p : segment->Items()) {
-                    Position cur{LongitudeToEasting(p->Longitude),
-                                 LatitudeToNorthing(p->Latitude), StoredDepth(p->HBdepth)};
+                    Position cur{LongitudeToEasting(p->Longitude), LatitudeToNorthing(p->Latitude),
+                                 StoredDepth(p->HBdepth)};
                     const bool segmentStart = std::exchange(startsSegment, false);
                     if (n == 0) {
                         firstPos = previous = cur;
@@ -164,7 +164,8 @@ bool THTConvert::ConvertToHT() {
                     const std::int64_t far = Distance(previous.E, previous.N, cur.E, cur.N);
                     if (segmentStart && far > kMaxStep)
                         throw SegmentsTooFarApart();
-                    const std::int64_t steps = std::max<std::int64_t>(1, (far + kMaxStep - 1) / kMaxStep);
+                    const std::int64_t steps =
+                        std::max<std::int64_t>(1, (far + kMaxStep - 1) / kMaxStep);
                     n += static_cast<std::size_t>(steps);
                     if (store) {
                         const Position from = previous;
@@ -173,8 +174,9 @@ bool THTConvert::ConvertToHT() {
                             if (i < steps) {
                                 step.E = static_cast<std::int32_t>(from.E + dE * i / steps);
                                 step.N = static_cast<std::int32_t>(from.N + dN * i / steps);
-                                step.depth = StoredDepth(from.depth + (double(cur.depth) - from.depth) *
-                                                                          double(i) / double(steps));
+                                step.depth =
+                                    StoredDepth(from.depth + (double(cur.depth) - from.depth) *
+                                                                 double(i) / double(steps));
                             }
                             records.push_back({static_cast<std::int16_t>(step.E - previous.E),
                                                static_cast<std::int16_t>(step.N - previous.N),
@@ -228,7 +230,9 @@ bool THTConvert::ConvertToHT() {
     PutU16(file, 8, static_cast<std::uint16_t>(n));
     PutU32(file, 12, Now());
     // Coordinates as two's complement: west of Greenwich and south of the equator too.
-    auto put = [&](std::size_t at, std::int32_t v) { PutU32(file, at, static_cast<std::uint32_t>(v)); };
+    auto put = [&](std::size_t at, std::int32_t v) {
+        PutU32(file, at, static_cast<std::uint32_t>(v));
+    };
     put(16, firstPos.E);
     put(20, firstPos.N);
     put(24, lastPos.E);
@@ -311,8 +315,10 @@ bool THTConvert::ReadHTBytes(std::string_view bytes) {
             continue;
         }
         Record r = record(i);
-        E = static_cast<std::int32_t>(static_cast<std::uint32_t>(E) + static_cast<std::uint32_t>(r.dE));
-        N = static_cast<std::int32_t>(static_cast<std::uint32_t>(N) + static_cast<std::uint32_t>(r.dN));
+        E = static_cast<std::int32_t>(static_cast<std::uint32_t>(E) +
+                                      static_cast<std::uint32_t>(r.dE));
+        N = static_cast<std::int32_t>(static_cast<std::uint32_t>(N) +
+                                      static_cast<std::uint32_t>(r.dN));
         segment->Add(makePoint(r.depth));
     }
     if (!segment->Empty() || track->Empty())

@@ -24,7 +24,8 @@ class THTConvert {
     // poles): well inside 16 bits, so that no written record looks like a separator.
     static constexpr std::int32_t kMaxStep = 32000;
 
-    THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName, support::LogLine log = nullptr);
+    THTConvert(model::TGPX *GPX, std::string TrackName, std::string FileName,
+               support::LogLine log = nullptr);
 
     model::TGPX *GPXdata;
     std::string sTrackName;

@@ -75,8 +75,8 @@ void ConvertUTMToWGS84(TShapefile &SHP, std::int32_t XOffset, std::int32_t YOffs
             const double dLambda = std::atan(sinhXi / std::cos(eta));
             const double tau = std::atan(std::cos(dLambda) * std::tan(eta));
             p.X = dLambda * kRadToDeg + lambda0;
-            p.Y = (phi + (tau - phi) * (1.0 + e2 * cos2 -
-                                        1.5 * e2 * std::sin(phi) * cosPhi * (tau - phi))) *
+            p.Y = (phi + (tau - phi) *
+                             (1.0 + e2 * cos2 - 1.5 * e2 * std::sin(phi) * cosPhi * (tau - phi))) *
                   kRadToDeg;
         }
     }
@@ -123,11 +123,13 @@ bool JoinDBFOK(TShapefile &SHP, int SelectedField, std::string_view multiplierTe
                support::TMessages &shown) {
     if (SelectedField < 0)
         return true;
-    const TDBFDatabaseFields &field = SHP.DatabaseFields.at(static_cast<std::size_t>(SelectedField));
+    const TDBFDatabaseFields &field =
+        SHP.DatabaseFields.at(static_cast<std::size_t>(SelectedField));
     if (field.Data.size() != SHP.PolyLinien.size()) {
         shown.push_back({support::BoxKind::Information, "Mismatch in length of SHP and DBF"});
-        shown.push_back({support::BoxKind::Information, "# Polylines: " + std::to_string(SHP.PolyLinien.size()) +
-                                                            " # DB Entries: " + std::to_string(field.Data.size())});
+        shown.push_back({support::BoxKind::Information,
+                         "# Polylines: " + std::to_string(SHP.PolyLinien.size()) +
+                             " # DB Entries: " + std::to_string(field.Data.size())});
         return false;
     }
     for (std::size_t i = 0; i < SHP.PolyLinien.size(); ++i) {

@@ -24,8 +24,8 @@ static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559,
 
 constexpr std::size_t kSHPHeaderSize = 100;
 constexpr std::size_t kRecordHeaderSize = 8;
-constexpr std::size_t kPointContentSize = 4 + 2 * 8;        // shape type, X, Y
-constexpr std::size_t kPolyHeaderSize = 4 + 4 * 8 + 4 + 4;  // shape type, box, counts
+constexpr std::size_t kPointContentSize = 4 + 2 * 8;       // shape type, X, Y
+constexpr std::size_t kPolyHeaderSize = 4 + 4 * 8 + 4 + 4; // shape type, box, counts
 constexpr std::size_t kDBFHeaderSize = 32;
 constexpr std::size_t kFieldDescriptorSize = 32;
 static_assert(kPointContentSize == 20 && kPolyHeaderSize == 44);
@@ -130,7 +130,9 @@ class ByteReader {
 
 // Table texts are 8-bit; Windows-1252 is what shapefile tools write when they say
 // nothing else.
-std::string TableText(std::string_view bytes) { return support::Cp1252ToUtf8(bytes); }
+std::string TableText(std::string_view bytes) {
+    return support::Cp1252ToUtf8(bytes);
+}
 
 TSHPFileHeader ReadSHPHeader(ByteReader &in) {
     TSHPFileHeader h;
@@ -301,7 +303,8 @@ void TShapefile::ReadSHP(std::string_view bytes) {
         } while (static_cast<std::int64_t>(in.Pos()) < end);
     } catch (const ShortRead &) {
         PLContent = {};
-        Report(support::BoxKind::Error, "Error while reading element at " + std::to_string(recordNumber));
+        Report(support::BoxKind::Error,
+               "Error while reading element at " + std::to_string(recordNumber));
         return;
     }
     if (layout.kind == ShapeLayout::Point || layout.kind == ShapeLayout::MultiPoint) {
@@ -360,7 +363,8 @@ void TShapefile::ReadDBF(std::string_view bytes) {
     } while (in.Pos() + kFieldDescriptorSize < DatabaseHeader.HeaderSize);
 
     if (in.AtEnd() || in.U8() != kHeaderTerminator)
-        Report(support::BoxKind::Error, "Error while reading DBF: Header Terminator 0x0D not found");
+        Report(support::BoxKind::Error,
+               "Error while reading DBF: Header Terminator 0x0D not found");
 
     // Records follow the terminator directly. Only records whose flag byte is in the
     // file get values, so a huge NumRecords in a short table allocates nothing; a
@@ -437,7 +441,8 @@ void TShapefile::MakeGPX(model::TGPX *GPX) const {
 
 ReadResult ReadShapefile(const std::string &path, model::TGPX &doc, const TReadOptions &options) {
     ReadResult r;
-    const std::string table = path.substr(0, path.size() - support::LowerExtension(path).size()) + ".dbf";
+    const std::string table =
+        path.substr(0, path.size() - support::LowerExtension(path).size()) + ".dbf";
     if (!support::FileExists(table)) {
         r.error = ReadError{"File not found: " + table};
         return r;
@@ -451,7 +456,10 @@ ReadResult ReadShapefile(const std::string &path, model::TGPX &doc, const TReadO
         options.PrepareShapefile(shp);
     for (const support::TMessage &m : shp.Messages) {
         const bool error = m.Kind == support::BoxKind::Error;
-        r.log.push_back((error ? "error: " : m.Kind == support::BoxKind::Warning ? "warning: " : "") + m.Text);
+        r.log.push_back((error                                 ? "error: "
+                         : m.Kind == support::BoxKind::Warning ? "warning: "
+                                                               : "") +
+                        m.Text);
         if (error && !r.error)
             r.error = ReadError{m.Text};
     }

@@ -2,8 +2,8 @@
 // or measures) and their dBASE tables (".dbf").
 #pragma once
 
-#include "model/GPX.h"
 #include "formats/ReadResult.h"
+#include "model/GPX.h"
 #include "support/Message.h"
 
 #include <cstddef>
@@ -48,8 +48,8 @@ struct TDBFFileHeader {
     std::uint16_t Unused5 = 0;
 };
 static_assert(sizeof(TDBFFileHeader) == 32, "dBASE header is 32 bytes");
-static_assert(offsetof(TDBFFileHeader, NumRecords) == 4 && offsetof(TDBFFileHeader, HeaderSize) == 8 &&
-                  offsetof(TDBFFileHeader, MDX) == 28,
+static_assert(offsetof(TDBFFileHeader, NumRecords) == 4 &&
+                  offsetof(TDBFFileHeader, HeaderSize) == 8 && offsetof(TDBFFileHeader, MDX) == 28,
               "dBASE header offsets");
 
 struct TPunktXY {
@@ -112,7 +112,7 @@ class TShapefile {
     TSHPFileHeader FileHeader;
     TDBFFileHeader DatabaseHeader;
     std::vector<TDBFDatabaseFields> DatabaseFields;
-    TPolyHeader PLHead;    // scratch of the record being read
+    TPolyHeader PLHead;     // scratch of the record being read
     TPolyContent PLContent; // scratch of the record being read
     std::vector<TPunkt> Punkte;
     std::vector<TPolyLine> PolyLinien;
@@ -146,7 +146,9 @@ class TShapefile {
   private:
     void Log(const std::string &line) const;
 
-    void Report(support::BoxKind kind, const std::string &text) { Messages.push_back({kind, text}); }
+    void Report(support::BoxKind kind, const std::string &text) {
+        Messages.push_back({kind, text});
+    }
     support::LogLine log_;
 };
 

@@ -101,9 +101,11 @@ void FillRoundBand(int W, int H, const std::vector<QPointF> &line, double width,
     std::vector<std::vector<Interval>> rows(static_cast<std::size_t>(y1 - y0 + 1));
     for (std::size_t i = 0; i + 1 < line.size(); ++i) {
         const QPointF a = line[i], b = line[i + 1];
-        if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y()))
+        if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
+            !std::isfinite(b.y()))
             continue;
-        const int from = std::max(y0, static_cast<int>(std::ceil(std::min(a.y(), b.y()) - r - 0.5)));
+        const int from =
+            std::max(y0, static_cast<int>(std::ceil(std::min(a.y(), b.y()) - r - 0.5)));
         const int to = std::min(y1, static_cast<int>(std::floor(std::max(a.y(), b.y()) + r - 0.5)));
         const Capsule capsule(a, b, r);
         Interval iv{};
@@ -115,10 +117,12 @@ void FillRoundBand(int W, int H, const std::vector<QPointF> &line, double width,
         auto &ivs = rows[static_cast<std::size_t>(y - y0)];
         if (ivs.empty())
             continue;
-        std::sort(ivs.begin(), ivs.end(), [](const Interval &p, const Interval &q) { return p.lo < q.lo; });
+        std::sort(ivs.begin(), ivs.end(),
+                  [](const Interval &p, const Interval &q) { return p.lo < q.lo; });
         auto fill = [&](double lo, double hi) {
             // pixels x with lo <= x + 0.5 <= hi
-            double from = std::max(0.0, std::ceil(lo - 0.5)), to = std::min(W - 1.0, std::floor(hi - 0.5));
+            double from = std::max(0.0, std::ceil(lo - 0.5)),
+                   to = std::min(W - 1.0, std::floor(hi - 0.5));
             if (from <= to)
                 fillRow(y, static_cast<int>(from), static_cast<int>(to));
         };

@@ -21,9 +21,13 @@ namespace {
 
 constexpr long double kLongitudeFactor = TGPXDraw::k;
 
-std::int32_t Fit32(std::int64_t v) { return TViewport::Fit32(v); }
+std::int32_t Fit32(std::int64_t v) {
+    return TViewport::Fit32(v);
+}
 
-QColor ToQColor(TColor32 c) { return QColor::fromRgba(c); }
+QColor ToQColor(TColor32 c) {
+    return QColor::fromRgba(c);
+}
 
 // Holds back the image control's repaints for the lifetime of the guard.
 struct UpdateGuard {
@@ -94,8 +98,10 @@ void TGPXDraw::Resize(const TRect &r) {
 void TGPXDraw::CalcRm(bool OverSize) {
     if (BBox.E == BBox.O || BBox.N == BBox.S)
         return;
-    BBox.Rx = static_cast<double>(std::fabs(static_cast<long double>(fWidth) / (static_cast<long double>(BBox.E) - BBox.O)));
-    BBox.Ry = static_cast<double>(std::fabs(static_cast<long double>(fHeight) / (static_cast<long double>(BBox.N) - BBox.S)));
+    BBox.Rx = static_cast<double>(
+        std::fabs(static_cast<long double>(fWidth) / (static_cast<long double>(BBox.E) - BBox.O)));
+    BBox.Ry = static_cast<double>(
+        std::fabs(static_cast<long double>(fHeight) / (static_cast<long double>(BBox.N) - BBox.S)));
     long double byWidth = BBox.Rx / kLongitudeFactor;
     long double m = byWidth < BBox.Ry ? byWidth : static_cast<long double>(BBox.Ry);
     BBox.Rm = static_cast<double>(OverSize ? m / 1.01L : m);
@@ -125,8 +131,12 @@ void TGPXDraw::ResetBBox(bool Center, bool OverSize) {
     CalcRm(OverSize);
     if (Center) {
         const long double rm = BBox.Rm;
-        std::int64_t dx = std::llabs(support::Round(fWidth - (static_cast<long double>(BBox.E) - BBox.O) * rm * kLongitudeFactor) / 2);
-        std::int64_t dy = std::llabs(support::Round(fHeight - (static_cast<long double>(BBox.N) - BBox.S) * rm) / 2);
+        std::int64_t dx =
+            std::llabs(support::Round(fWidth - (static_cast<long double>(BBox.E) - BBox.O) * rm *
+                                                   kLongitudeFactor) /
+                       2);
+        std::int64_t dy = std::llabs(
+            support::Round(fHeight - (static_cast<long double>(BBox.N) - BBox.S) * rm) / 2);
         BBox.N = static_cast<double>(BBox.N + dy / rm);
         BBox.S = static_cast<double>(BBox.S - dy / rm);
         BBox.O = static_cast<double>(BBox.O - dx / (rm * kLongitudeFactor));
@@ -135,10 +145,18 @@ void TGPXDraw::ResetBBox(bool Center, bool OverSize) {
     BBox.Complete = true;
 }
 
-double TGPXDraw::XToLo(std::int32_t X) const { return Viewport().XToLo(X); }
-double TGPXDraw::YToLa(std::int32_t Y) const { return Viewport().YToLa(Y); }
-std::int32_t TGPXDraw::LoToX(double Longitude) const { return Viewport().LoToX(Longitude); }
-std::int32_t TGPXDraw::LaToY(double Latitude) const { return Viewport().LaToY(Latitude); }
+double TGPXDraw::XToLo(std::int32_t X) const {
+    return Viewport().XToLo(X);
+}
+double TGPXDraw::YToLa(std::int32_t Y) const {
+    return Viewport().YToLa(Y);
+}
+std::int32_t TGPXDraw::LoToX(double Longitude) const {
+    return Viewport().LoToX(Longitude);
+}
+std::int32_t TGPXDraw::LaToY(double Latitude) const {
+    return Viewport().LaToY(Latitude);
+}
 
 bool TGPXDraw::IsOnScreen(const model::TPoint4D2 &p) const {
     std::int32_t x = Point4D2ToX(p), y = Point4D2ToY(p);
@@ -150,8 +168,10 @@ bool TGPXDraw::RectToFrame(const TRect &r, Frame &out) {
         return false;
     if (BBox.Rm == 0)
         CalcRm(false);
-    const std::int32_t maxY = Fit32(std::max(r.Top, r.Bottom)), minY = Fit32(std::min(r.Top, r.Bottom));
-    const std::int32_t maxX = Fit32(std::max(r.Right, r.Left)), minX = Fit32(std::min(r.Right, r.Left));
+    const std::int32_t maxY = Fit32(std::max(r.Top, r.Bottom)),
+                       minY = Fit32(std::min(r.Top, r.Bottom));
+    const std::int32_t maxX = Fit32(std::max(r.Right, r.Left)),
+                       minX = Fit32(std::min(r.Right, r.Left));
     out.N = YToLa(Fit32(std::int64_t{fHeight} - maxY));
     out.S = YToLa(Fit32(std::int64_t{fHeight} - minY));
     out.E = XToLo(maxX);
@@ -216,8 +236,8 @@ void TGPXDraw::MoveMouseTo(std::int32_t X2, std::int32_t Y2) {
     MouseY = Y2;
 }
 
-void TGPXDraw::DrawSelectionRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                 std::int32_t Y2, TColor32 Color) {
+void TGPXDraw::DrawSelectionRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
+                                 TColor32 Color) {
     if (!Image)
         return;
     if (X1 > X2)
@@ -227,8 +247,10 @@ void TGPXDraw::DrawSelectionRect(std::int32_t X1, std::int32_t Y1, std::int32_t 
     if (X1 != X2 && Y1 != Y2) {
         QImage &img = Image->Bitmap;
         const std::int64_t right = std::int64_t{X2} - 1, bottom = std::int64_t{Y2} - 1;
-        const std::int64_t x0 = std::max<std::int64_t>(X1, 0), x1 = std::min<std::int64_t>(right, img.width() - 1);
-        const std::int64_t y0 = std::max<std::int64_t>(Y1, 0), y1 = std::min<std::int64_t>(bottom, img.height() - 1);
+        const std::int64_t x0 = std::max<std::int64_t>(X1, 0),
+                           x1 = std::min<std::int64_t>(right, img.width() - 1);
+        const std::int64_t y0 = std::max<std::int64_t>(Y1, 0),
+                           y1 = std::min<std::int64_t>(bottom, img.height() - 1);
         for (std::int64_t x = x0; x <= x1; ++x) {
             SetPixelClipped(img, x, Y1, Color);
             SetPixelClipped(img, x, bottom, Color);
@@ -255,7 +277,8 @@ void TGPXDraw::Redraw(bool GenerateAll) {
         Image->Bitmap.fill(ToQColor(Options.BackGroundColor));
         // The band is computed as a value; the shadow map only shows it.
         if (GenerateAll && ShadowMapEnabled)
-            ShadowMap = BandImage(ComputeBand(*GPXd, Viewport(), ShadowMapTrackWidth), ShadowMapTrackColor);
+            ShadowMap =
+                BandImage(ComputeBand(*GPXd, Viewport(), ShadowMapTrackWidth), ShadowMapTrackColor);
         // Selected segments in a second pass, so that they lie on top.
         for (bool selectedPass : {false, true})
             for (int t = 0; t < GPXd->trk.Count(); ++t) {
@@ -276,7 +299,9 @@ void TGPXDraw::Redraw(bool GenerateAll) {
 void TGPXDraw::DrawFlags() {
     if (!BBox.Complete)
         return;
-    auto plot = [&](std::int64_t px, std::int64_t py) { SetPixelClipped(Image->Bitmap, px, py, 0xFFFF0000); };
+    auto plot = [&](std::int64_t px, std::int64_t py) {
+        SetPixelClipped(Image->Bitmap, px, py, 0xFFFF0000);
+    };
     for (const auto &t : GPXd->trk.Items())
         for (const auto &s : t->Items())
             for (const auto &p : s->Items())
@@ -291,8 +316,8 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, bool Selected, boo
     return DrawPointList(Track, 0, Track.Count() - 1, Selected, GenerateAll);
 }
 
-bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom,
-                             std::int32_t PTo, bool Selected, bool GenerateAll) {
+bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom, std::int32_t PTo,
+                             bool Selected, bool GenerateAll) {
     if (Track.Empty() || !BBox.Complete || !Image)
         return false;
     (void)GenerateAll; // the band is drawn by Redraw from ComputeBand
@@ -320,7 +345,8 @@ bool TGPXDraw::DrawPointList(const model::TGPXwptList &Track, std::int32_t pFrom
             const double depth = depthOffset_ == 0 ? prev->HBdepth : prev->HBdepth + depthOffset_;
             float offset = MaxDepth > 0 ? static_cast<float>(depth / MaxDepth) : 1.0f;
             TColor32 color = DepthColor ? DepthColor(offset) : DepthColorDeep;
-            stroke(image, QPolygonF({a, b}), color, Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
+            stroke(image, QPolygonF({a, b}), color, Selected ? 2.0 * TrackWidth : TrackWidth,
+                   Selected);
         } else {
             stroke(image, QPolygonF({a, b}), Selected ? Options.SelectedColor : DepthColorShallow,
                    Selected ? 2.0 * TrackWidth : TrackWidth, Selected);
@@ -399,8 +425,8 @@ void TGPXDraw::CutterTo(const TRect &CutterRect, model::TEdit *edit) {
 }
 
 void TGPXDraw::CutterMouseTo(std::int32_t X, std::int32_t Y, model::TEdit *edit) {
-    CutterTo({std::min(X, MouseX), std::int64_t{fHeight} - std::min(Y, MouseY),
-              std::max(X, MouseX), std::int64_t{fHeight} - std::max(Y, MouseY)},
+    CutterTo({std::min(X, MouseX), std::int64_t{fHeight} - std::min(Y, MouseY), std::max(X, MouseX),
+              std::int64_t{fHeight} - std::max(Y, MouseY)},
              edit);
 }
 
@@ -426,7 +452,8 @@ void TGPXDraw::GenerateAllShorelinePolygons() {
 
 void TGPXDraw::GenerateShorelinePolygons(const model::TGPXwptList &Track) {
     const std::size_t before = ShorelinePolygons.size();
-    AppendShorelinePolygon(Track, Viewport(), ShorelinePolygons, ShorelinePolygonsFloat, ShoreArray);
+    AppendShorelinePolygon(Track, Viewport(), ShorelinePolygons, ShorelinePolygonsFloat,
+                           ShoreArray);
     nPolygon += static_cast<std::int32_t>(ShorelinePolygons.size() - before);
 }
 

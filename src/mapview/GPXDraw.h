@@ -21,9 +21,22 @@ namespace mapview {
 using TColor32 = std::uint32_t;
 
 enum TMouseMode {
-    mmNone, mmMove, mmZoom, mmPickAnything, mmPickRoute, mmPickTrack, mmPickWaypoint, mmCut,
-    mmCutSelected, mmBind, mmPlantWayPoint, mmDeleteTrackPoint, mmCutter, mmCutterSelected,
-    mmCutterOutside, mmCutterOutsideSelected
+    mmNone,
+    mmMove,
+    mmZoom,
+    mmPickAnything,
+    mmPickRoute,
+    mmPickTrack,
+    mmPickWaypoint,
+    mmCut,
+    mmCutSelected,
+    mmBind,
+    mmPlantWayPoint,
+    mmDeleteTrackPoint,
+    mmCutter,
+    mmCutterSelected,
+    mmCutterOutside,
+    mmCutterOutsideSelected
 };
 
 // A pixel rectangle; 64-bit so that pan and zoom arithmetic never wraps.
@@ -64,7 +77,7 @@ class TGPXDraw {
     QImage ShadowMap;
     TArrayOfArrayOfFloatPoint ShorelinePolygonsFloat;
     TArrayOfArrayOfPoint ShorelinePolygons;
-    TMaskArray *MaskArray = nullptr; // not owned
+    TMaskArray *MaskArray = nullptr;  // not owned
     TMaskArray *ShoreArray = nullptr; // not owned
     model::TGPX *GPXd = nullptr;      // not owned
     bool filled = false;

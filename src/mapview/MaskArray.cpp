@@ -8,7 +8,9 @@
 
 namespace mapview {
 
-TMaskArray::TMaskArray(std::int32_t width, std::int32_t height) { Resize(width, height); }
+TMaskArray::TMaskArray(std::int32_t width, std::int32_t height) {
+    Resize(width, height);
+}
 
 void TMaskArray::Resize(std::int32_t new_width, std::int32_t new_height) {
     new_width = std::max(new_width, 0);
@@ -23,7 +25,9 @@ void TMaskArray::Resize(std::int32_t new_width, std::int32_t new_height) {
     array_height = new_height;
 }
 
-void TMaskArray::Clear() { MaskArray.Fill(false); }
+void TMaskArray::Clear() {
+    MaskArray.Fill(false);
+}
 
 void TMaskArray::MaskToImage(QImage &Image) const {
     Image.fill(QColor::fromRgba(0xFF000000));

@@ -23,7 +23,8 @@ TPtInRgn::TPtInRgn(const TArrayOfPoint &poly) {
         }
         // Integer products in 64 bits: the same value wherever 32 bits would do.
         const long double dy = static_cast<long double>(std::int64_t{pj.Y} - pi.Y);
-        const long double c = pi.X - (std::int64_t{pi.Y} * pj.X) / dy + (std::int64_t{pi.Y} * pi.X) / dy;
+        const long double c =
+            pi.X - (std::int64_t{pi.Y} * pj.X) / dy + (std::int64_t{pi.Y} * pi.X) / dy;
         PtInRgn3_Constant[i] = static_cast<float>(c);
         PtInRgn3_Multiple[i] = static_cast<float>((std::int64_t{pj.X} - pi.X) / dy);
     }

@@ -2,7 +2,8 @@
 
 namespace mapview {
 
-void AppendShorelinePolygon(const model::TGPXwptList &Track, const TViewport &frame, TArrayOfArrayOfPoint &polygons,
+void AppendShorelinePolygon(const model::TGPXwptList &Track, const TViewport &frame,
+                            TArrayOfArrayOfPoint &polygons,
                             TArrayOfArrayOfFloatPoint &polygonsFloat, TMaskArray *shore) {
     if (Track.Empty() || !frame.BBox.Complete)
         return;
@@ -12,7 +13,9 @@ void AppendShorelinePolygon(const model::TGPXwptList &Track, const TViewport &fr
         poly.push_back(p);
         polyF.push_back({static_cast<float>(p.X), static_cast<float>(p.Y)});
     };
-    auto pixel = [&](const model::TGPXwpt &p) { return TPoint{frame.LoToX(p.Longitude), frame.LaToY(p.Latitude)}; };
+    auto pixel = [&](const model::TGPXwpt &p) {
+        return TPoint{frame.LoToX(p.Longitude), frame.LaToY(p.Latitude)};
+    };
     const model::TGPXwpt *prev = Track.Get(0);
     for (int i = 0; i < Track.Count(); ++i) {
         const model::TGPXwpt *cur = Track.Get(i);

@@ -23,7 +23,8 @@ TShorelines BuildShorelines(const model::TGPX &doc, const TViewport &frame, std:
 
 // Appends the polygon of one segment (runs of equal pixels collapse to one; the last
 // point's pixel always ends it) and draws its lines into `shore` when given.
-void AppendShorelinePolygon(const model::TGPXwptList &Track, const TViewport &frame, TArrayOfArrayOfPoint &polygons,
+void AppendShorelinePolygon(const model::TGPXwptList &Track, const TViewport &frame,
+                            TArrayOfArrayOfPoint &polygons,
                             TArrayOfArrayOfFloatPoint &polygonsFloat, TMaskArray *shore);
 
 } // namespace mapview

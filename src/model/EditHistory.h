@@ -36,7 +36,8 @@ class TEdit {
     void NoteFlag(TPoint4D2 &point, bool was) {
         const bool now = point.Flagged;
         if (now != was)
-            steps_.push_back({[&point, was] { point.Flagged = was; }, [&point, now] { point.Flagged = now; }});
+            steps_.push_back(
+                {[&point, was] { point.Flagged = was; }, [&point, now] { point.Flagged = now; }});
     }
 
     bool Empty() const { return steps_.empty(); }

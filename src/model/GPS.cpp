@@ -29,9 +29,8 @@ double TPoint4D2::WGS84Distance(double lon, double lat, bool Almostnul) const {
         return 0;
     double c = std::sin(phi1) * std::sin(phi2) +
                std::cos(phi1) * std::cos(phi2) * std::cos(lambda2 - lambda1);
-    double t = Almostnul ? static_cast<double>(support::RoundHalfEven(c * 100000000.0)) /
-                               100000000.0
-                         : c;
+    double t =
+        Almostnul ? static_cast<double>(support::RoundHalfEven(c * 100000000.0)) / 100000000.0 : c;
     if (t == 1)
         return 0;
     // Rounding can push c of nearly coincident points just past 1, outside acos' domain.
@@ -55,7 +54,9 @@ std::string TPoint4D2::LongitudeStr() const {
     return support::FloatToStrFixed(std::fabs(Longitude), 6) + (Longitude >= 0 ? "° E" : "° W");
 }
 
-std::string TPoint4D2::Coord() const { return LatitudeStr() + ", " + LongitudeStr(); }
+std::string TPoint4D2::Coord() const {
+    return LatitudeStr() + ", " + LongitudeStr();
+}
 
 void TBBox::Clear() {
     N = S = E = O = Rx = Ry = 0;

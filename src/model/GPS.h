@@ -18,8 +18,8 @@ class TPoint4D2 {
 
     double Latitude = 0;
     double Longitude = 0;
-    double Altitude = 0;  // metres
-    double HBdepth = 0;   // centimetres, positive downward; 0 = no reading
+    double Altitude = 0;             // metres
+    double HBdepth = 0;              // centimetres, positive downward; 0 = no reading
     support::TDateTime DateTime = 0; // 0 = no time
     std::uint8_t Level = 0;
     bool enabled = true;

@@ -107,7 +107,9 @@ bool TGPXSelection::APointListIsSelected() const {
     return false;
 }
 
-TGPX::TGPX() { Selection.Parent = this; }
+TGPX::TGPX() {
+    Selection.Parent = this;
+}
 
 void TGPX::Clear() {
     Selection.Clear();

@@ -73,8 +73,8 @@ class TGPXwpt : public TPoint4D2 {
     TGPXLink link;
     std::string sym;
     std::string wtype;
-    std::string fix; // lower case
-    std::uint8_t sat = 255;      // 255 = none
+    std::string fix;                        // lower case
+    std::uint8_t sat = 255;                 // 255 = none
     double hdop = -1, vdop = -1, pdop = -1; // -1 = none
     double ageofdgpsdata = -1;
     std::int32_t dgpsid = -1;

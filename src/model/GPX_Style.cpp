@@ -23,7 +23,9 @@ void TGPX_StyleLine::SetColorStr(const std::string &value) {
     fColor = pair(0) + pair(2) * 256 + pair(4) * 65536;
 }
 
-std::string TGPX_StyleLine::OpacityStr() const { return support::FloatToStrG15(std::fabs(fOpacity)); }
+std::string TGPX_StyleLine::OpacityStr() const {
+    return support::FloatToStrG15(std::fabs(fOpacity));
+}
 
 void TGPX_StyleLine::SetOpacityStr(const std::string &value) {
     fOpacity = std::fabs(support::StrToFloatDef(value, 1.0));

@@ -62,10 +62,9 @@ template <class T> class TOwnedList {
         return -1;
     }
     template <class Less> void Sort(Less less) {
-        std::stable_sort(items_.begin(), items_.end(),
-                         [&](const std::unique_ptr<T> &a, const std::unique_ptr<T> &b) {
-                             return less(*a, *b);
-                         });
+        std::stable_sort(
+            items_.begin(), items_.end(),
+            [&](const std::unique_ptr<T> &a, const std::unique_ptr<T> &b) { return less(*a, *b); });
     }
     void Reserve(std::size_t n) { items_.reserve(n); }
 

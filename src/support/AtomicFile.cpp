@@ -10,7 +10,9 @@ namespace support {
 
 namespace {
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() {
+    return std::strerror(errno);
+}
 
 std::string FolderOf(const std::string &path) {
     std::size_t slash = path.rfind('/');
@@ -28,9 +30,8 @@ AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(targe
     bool exists = ::stat(target_.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
         throw FileError("Cannot create file \"" + target_ + "\"", "it is a folder");
-    std::string name = target_.substr(target_.rfind('/') == std::string::npos
-                                          ? 0
-                                          : target_.rfind('/') + 1);
+    std::string name =
+        target_.substr(target_.rfind('/') == std::string::npos ? 0 : target_.rfind('/') + 1);
     temp_ = FolderOf(target_) + "/." + name + ".tmp-XXXXXX";
     fd_ = ::mkstemp(temp_.data());
     if (fd_ < 0)
@@ -47,7 +48,9 @@ AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(targe
     ::fchmod(fd_, mode);
 }
 
-AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+AtomicFileWriter::~AtomicFileWriter() {
+    Discard();
+}
 
 void AtomicFileWriter::Discard() {
     if (fd_ >= 0) {

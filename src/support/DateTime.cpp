@@ -63,7 +63,9 @@ std::string_view Copy(std::string_view s, size_t from, size_t count) {
     return s.substr(from, count);
 }
 
-int IntDef(std::string_view s, int def) { return StrToIntDef(s, def); }
+int IntDef(std::string_view s, int def) {
+    return StrToIntDef(s, def);
+}
 
 void DropLeading(std::string_view &s, char c) {
     if (!s.empty() && s.front() == c)
@@ -86,7 +88,9 @@ int WholeTimeField(double value) {
 
 } // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -140,8 +144,8 @@ DateTimeParts DecodeDateTime(TDateTime value) {
 std::string DateTimeToGPXTime(TDateTime value) {
     DateTimeParts p = DecodeDateTime(value);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2dT%.2d:%.2d:%.2dZ", p.year, p.month, p.day,
-                  p.hour, p.minute, p.second);
+    std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2dT%.2d:%.2d:%.2dZ", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
     return buf;
 }
 

@@ -17,7 +17,7 @@ struct DateTimeError : std::runtime_error {
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 
-TDateTime EncodeDate(int year, int month, int day);              // years 1..9999
+TDateTime EncodeDate(int year, int month, int day);               // years 1..9999
 TDateTime EncodeTime(int hour, int minute, int second, int msec); // 0..23, 0..59, 0..59, 0..999
 TDateTime EncodeDateDay(int year, int dayOfYear);
 TDateTime EncodeDateWeek(int year, int week, int dayOfWeek); // ISO 8601 weeks, Monday = 1

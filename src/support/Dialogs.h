@@ -13,8 +13,6 @@
 
 namespace support {
 
-
-
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
@@ -42,14 +40,14 @@ class Dialogs {
     // File choices starting in the current folder; nullopt / empty when cancelled.
     virtual std::vector<std::string> OpenFiles(const std::string &title,
                                                const std::string &filter) = 0;
-    virtual std::optional<std::string> SaveFile(const std::string &title,
-                                                const std::string &filter,
+    virtual std::optional<std::string> SaveFile(const std::string &title, const std::string &filter,
                                                 const std::string &defaultExt) = 0;
 };
 
 // The one "Overwrite?" question: true when nothing is at the path, or the user says Yes to
 // `question` + path + " ?".
-bool MayOverwrite(Dialogs &dialogs, const std::string &path, const std::string &question = "Overwrite ");
+bool MayOverwrite(Dialogs &dialogs, const std::string &path,
+                  const std::string &question = "Overwrite ");
 
 // Answers from queues (the default when a queue is empty: No, the default text, cancel)
 // and records every box shown.

@@ -45,8 +45,8 @@ void Put32(std::string &out, std::uint32_t v) {
 constexpr std::uint32_t kBmpHeaderSize = 14 + 40;
 
 std::string BmpHeader(int width, int height) {
-    std::uint64_t imageSize = 4ull * static_cast<std::uint64_t>(width) *
-                              static_cast<std::uint64_t>(height);
+    std::uint64_t imageSize =
+        4ull * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     if (imageSize + kBmpHeaderSize > 0xFFFFFFFFull)
         throw FileError("The image is too large for a bitmap file (" + std::to_string(width) +
                         " x " + std::to_string(height) + " pixels)");
@@ -170,8 +170,8 @@ bool Compress(const std::uint32_t *pixels, int width, int height, std::size_t st
     jpeg_start_compress(&cinfo, TRUE); // rejects empty and oversized images
 
     // Freed with the compressor, also when an error jumps out.
-    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                                 JPOOL_IMAGE, cinfo.image_width * 3, 1);
+    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                cinfo.image_width * 3, 1);
     while (cinfo.next_scanline < cinfo.image_height) {
         const std::uint32_t *src = pixels + static_cast<std::size_t>(cinfo.next_scanline) * stride;
         JSAMPLE *out = row[0];
@@ -216,8 +216,8 @@ std::string EncodeBMP(const std::uint32_t *pixels, int width, int height,
                       std::size_t strideInPixels) {
     CheckRaster(pixels, width, height, strideInPixels);
     std::string out = BmpHeader(width, height);
-    out.reserve(out.size() + 4ull * static_cast<std::size_t>(width) *
-                                 static_cast<std::size_t>(height));
+    out.reserve(out.size() +
+                4ull * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
         AppendBmpRow(out, pixels + static_cast<std::size_t>(y) * strideInPixels, width);
     return out;

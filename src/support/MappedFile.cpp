@@ -2,12 +2,12 @@
 
 #include "support/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <algorithm>
 #include <unistd.h>
 
 namespace support {
@@ -27,8 +27,8 @@ MappedFile::MappedFile(const std::string &path) {
         throw FileError("Cannot open file \"" + path + "\": it is a folder");
     }
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        void *p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
-                         fd, 0);
+        void *p =
+            ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (p != MAP_FAILED) {
             ::close(fd);
             data_ = static_cast<const char *>(p);

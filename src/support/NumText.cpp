@@ -11,11 +11,17 @@ namespace support {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 } // namespace
 
@@ -27,7 +33,9 @@ std::string_view TrimView(std::string_view text) {
     return text;
 }
 
-std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
 
 std::string LowerAscii(std::string_view text) {
     std::string out(text);
@@ -126,8 +134,8 @@ std::string FloatToStrF(double value, int precision, int digits) {
     if (!std::isfinite(value) || value == 0)
         return FloatToStrFixed(value, digits);
     char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
-                             precision - 1);
+    auto res =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision - 1);
     std::string sci(buf, res.ptr);
     const std::size_t e = sci.find('e');
     int exponent = std::stoi(sci.substr(e + 1));

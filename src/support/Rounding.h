@@ -12,7 +12,9 @@ namespace support {
 
 // Half-to-even under the default rounding mode (FE_TONEAREST). rint differs from
 // nearbyint only in raising the inexact flag, and compiles to one instruction.
-inline long double RoundHalfEven(long double v) { return __builtin_rintl(v); }
+inline long double RoundHalfEven(long double v) {
+    return __builtin_rintl(v);
+}
 
 template <class Int> Int CheckedToInt(long double whole, const char *what) {
     if (!(whole >= static_cast<long double>(std::numeric_limits<Int>::min()) &&

@@ -9,7 +9,9 @@ namespace xml {
 
 namespace {
 
-bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsXmlBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::string DeclaredEncoding(std::string_view bytes) {
     if (bytes.substr(0, 5) != "<?xml")
@@ -33,11 +35,20 @@ std::string DeclaredEncoding(std::string_view bytes) {
 void EscapeInto(std::string &out, std::string_view s, bool attribute) {
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += attribute ? ">" : "&gt;"; break;
-        case '"': out += attribute ? "&quot;" : "\""; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += attribute ? ">" : "&gt;";
+            break;
+        case '"':
+            out += attribute ? "&quot;" : "\"";
+            break;
+        default:
+            out += c;
         }
     }
 }
@@ -52,8 +63,8 @@ std::string_view AsUtf8(std::string_view bytes, std::string &storage) {
         return bytes.substr(3);
     // A last odd byte is dropped rather than made U+FFFD, which would be text after the root.
     auto utf16 = [&](std::size_t start, bool bigEndian) -> std::string_view {
-        return storage = support::Utf16ToUtf8(bytes.substr(start), bigEndian,
-                                              support::CutOffUnit::Drop);
+        return storage =
+                   support::Utf16ToUtf8(bytes.substr(start), bigEndian, support::CutOffUnit::Drop);
     };
     if (b(0) == 0xFF && b(1) == 0xFE)
         return utf16(2, false);
@@ -103,7 +114,9 @@ Attribute &Tree::AppendAttribute(int node) {
 }
 
 namespace {
-const Tree::Item &ItemOf(const Tree *t, int i) { return t->ItemAt(i); }
+const Tree::Item &ItemOf(const Tree *t, int i) {
+    return t->ItemAt(i);
+}
 } // namespace
 
 const Attribute *Node::FindAttribute(std::string_view name) const {
@@ -154,9 +167,15 @@ std::string Node::Markup() const {
     while (cur >= 0) {
         const Tree::Item &it = ItemOf(tree_, cur);
         switch (it.kind) {
-        case NodeKind::Text: EscapeInto(out, it.value, false); break;
-        case NodeKind::CData: out += "<![CDATA[" + it.value + "]]>"; break;
-        case NodeKind::Comment: out += "<!--" + it.value + "-->"; break;
+        case NodeKind::Text:
+            EscapeInto(out, it.value, false);
+            break;
+        case NodeKind::CData:
+            out += "<![CDATA[" + it.value + "]]>";
+            break;
+        case NodeKind::Comment:
+            out += "<!--" + it.value + "-->";
+            break;
         case NodeKind::Element:
             out += '<';
             out += it.name;
@@ -195,12 +214,13 @@ void PullParser::FailAt(const std::string &message, std::size_t pos) const {
         else
             ++column;
     }
-    throw ParseError(message + ", line " + std::to_string(line) + ", column " +
-                         std::to_string(column),
-                     pos);
+    throw ParseError(
+        message + ", line " + std::to_string(line) + ", column " + std::to_string(column), pos);
 }
 
-void PullParser::Fail(const std::string &message) const { FailAt(message, pos_); }
+void PullParser::Fail(const std::string &message) const {
+    FailAt(message, pos_);
+}
 
 void PullParser::SkipBlanks() {
     while (pos_ < text_.size() && IsXmlBlank(text_[pos_]))
@@ -211,8 +231,7 @@ std::string_view PullParser::ParseName() {
     std::size_t start = pos_;
     while (pos_ < text_.size()) {
         char c = text_[pos_];
-        if (IsXmlBlank(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' ||
-            c == '\'')
+        if (IsXmlBlank(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'')
             break;
         ++pos_;
     }
@@ -292,8 +311,8 @@ void PullParser::DecodeInto(std::string_view raw, std::string &out, bool attribu
             bool hex = ent[1] == 'x' || ent[1] == 'X';
             std::string_view digits = ent.substr(hex ? 2 : 1);
             std::uint32_t cp = 0;
-            auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp,
-                                     hex ? 16 : 10);
+            auto r =
+                std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
             if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
                 cp = support::kReplacementChar;
             support::AppendUtf8(out, cp == 0 ? support::kReplacementChar : cp);
@@ -367,8 +386,8 @@ void PullParser::ParseEndTag() {
     if (open_.empty())
         Fail("End tag </" + std::string(name) + "> without a start tag");
     if (open_.back() != name)
-        Fail("End tag </" + std::string(name) + "> does not match the start tag <" +
-             open_.back() + ">");
+        Fail("End tag </" + std::string(name) + "> does not match the start tag <" + open_.back() +
+             ">");
     ++pos_;
     name_.assign(name);
     open_.pop_back();
@@ -462,7 +481,9 @@ int PullParser::ReadSubtree(Tree &tree, int parent) {
     int current = root;
     for (;;) {
         switch (Next()) {
-        case Event::StartElement: current = addElement(current); break;
+        case Event::StartElement:
+            current = addElement(current);
+            break;
         case Event::EndElement:
             if (current == root)
                 return root;
@@ -478,7 +499,8 @@ int PullParser::ReadSubtree(Tree &tree, int parent) {
             tree.ItemAt(index).value = value_;
             break;
         }
-        case Event::EndOfDocument: return root; // not reached: Next() throws first
+        case Event::EndOfDocument:
+            return root; // not reached: Next() throws first
         }
     }
 }

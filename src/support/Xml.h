@@ -46,8 +46,8 @@ class Node {
     bool operator==(const Node &o) const { return tree_ == o.tree_ && index_ == o.index_; }
 
     NodeKind Kind() const;
-    const std::string &Name() const;   // element name as written, with its prefix
-    const std::string &Value() const;  // text, CDATA or comment content
+    const std::string &Name() const;  // element name as written, with its prefix
+    const std::string &Value() const; // text, CDATA or comment content
     Node Parent() const;
     Node FirstChild() const;
     Node NextSibling() const;
@@ -84,7 +84,7 @@ class Tree {
     Node At(int index) const { return Node(this, index); }
 
     int Append(int parent, NodeKind kind); // links the new node as parent's last child
-    Attribute &AppendAttribute(int node); // the node must be the last one appended
+    Attribute &AppendAttribute(int node);  // the node must be the last one appended
 
     Item &ItemAt(int i) { return items_[static_cast<std::size_t>(i)]; }
     const Item &ItemAt(int i) const { return items_[static_cast<std::size_t>(i)]; }
@@ -96,13 +96,27 @@ class Tree {
     std::size_t itemCount_ = 0, attrCount_ = 0;
 };
 
-inline NodeKind Node::Kind() const { return tree_->ItemAt(index_).kind; }
-inline const std::string &Node::Name() const { return tree_->ItemAt(index_).name; }
-inline const std::string &Node::Value() const { return tree_->ItemAt(index_).value; }
-inline Node Node::Parent() const { return Node(tree_, tree_->ItemAt(index_).parent); }
-inline Node Node::FirstChild() const { return Node(tree_, tree_->ItemAt(index_).firstChild); }
-inline Node Node::NextSibling() const { return Node(tree_, tree_->ItemAt(index_).nextSibling); }
-inline bool Node::HasAttributes() const { return tree_->ItemAt(index_).attrCount > 0; }
+inline NodeKind Node::Kind() const {
+    return tree_->ItemAt(index_).kind;
+}
+inline const std::string &Node::Name() const {
+    return tree_->ItemAt(index_).name;
+}
+inline const std::string &Node::Value() const {
+    return tree_->ItemAt(index_).value;
+}
+inline Node Node::Parent() const {
+    return Node(tree_, tree_->ItemAt(index_).parent);
+}
+inline Node Node::FirstChild() const {
+    return Node(tree_, tree_->ItemAt(index_).firstChild);
+}
+inline Node Node::NextSibling() const {
+    return Node(tree_, tree_->ItemAt(index_).nextSibling);
+}
+inline bool Node::HasAttributes() const {
+    return tree_->ItemAt(index_).attrCount > 0;
+}
 
 class PullParser {
   public:

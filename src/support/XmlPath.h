@@ -13,7 +13,7 @@
 namespace xml {
 
 std::vector<Node> SelectNodes(Node context, std::string_view path); // in document order
-Node SelectLast(Node context, std::string_view path);              // invalid when none
+Node SelectLast(Node context, std::string_view path);               // invalid when none
 std::string LastNodeText(Node context, std::string_view path);      // empty when none
 bool HasChild(Node context, std::string_view name);
 bool IsNamed(Node n, std::string_view name); // the name rules of a path step, for one node
