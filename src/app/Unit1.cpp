@@ -626,27 +626,15 @@ void TForm1::ApplyEdit(model::TEdit edit) {
 
 // After an undo or redo the tree and the selection are built anew: what they pointed at
 // may be gone or back.
-void TForm1::Undo() {
-    if (Interpolating() || !History.CanUndo())
+void TForm1::StepHistory(bool redo) {
+    if (Interpolating() || !(redo ? History.CanRedo() : History.CanUndo()))
         return;
     GPXView.wptSelection = nullptr;
     GPXdata.Selection.Clear();
-    const std::string what = History.Undo();
+    const std::string what = redo ? History.Redo() : History.Undo();
     if (EditProjectForm)
         EditProjectForm->RefreshTV();
-    ProjectEdited("Undone: " + what);
-    RedrawProjectMap();
-}
-
-void TForm1::Redo() {
-    if (Interpolating() || !History.CanRedo())
-        return;
-    GPXView.wptSelection = nullptr;
-    GPXdata.Selection.Clear();
-    const std::string what = History.Redo();
-    if (EditProjectForm)
-        EditProjectForm->RefreshTV();
-    ProjectEdited("Redone: " + what);
+    ProjectEdited((redo ? "Redone: " : "Undone: ") + what);
     RedrawProjectMap();
 }
 

@@ -83,8 +83,9 @@ class TForm1 : public QMainWindow {
     // Every edit of the project's tracks, for Ctrl+Z and Ctrl+Y, until a save or "Start over".
     model::TEditHistory History;
     void ApplyEdit(model::TEdit edit); // an edit just made joins the history
-    void Undo();
-    void Redo();
+    void Undo() { StepHistory(false); }
+    void Redo() { StepHistory(true); }
+    void StepHistory(bool redo);
     // "Find Spikes": flags the suspected spikes of every track, as one edit.
     void FindSpikes();
     // In the sample-picking mode: the picked sounding is flagged instead of deleted.

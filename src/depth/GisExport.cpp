@@ -1,5 +1,8 @@
 #include "depth/GisExport.h"
 
+#include "formats/GPXFile.h"
+#include "support/FilePath.h"
+
 #include "support/AtomicFile.h"
 #include "support/NumText.h"
 
@@ -278,39 +281,14 @@ class KdTree {
 // ---------------------------------------------------------------------------------------
 // Text
 
+// Element text of the KML: the GPX writer's escaping serves.
 std::string XmlEscaped(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return formats::TGPXFile::XMLise(s);
 }
 
 // Nine decimals of a degree are about a millimetre.
 std::string Degrees(double v) {
     return support::FloatToStrFixed(v, 9);
-}
-
-std::string LowerExtension(const std::string &path) {
-    const std::string name = NameOf(path);
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : support::LowerAscii(name.substr(dot));
 }
 
 // The contour depth of a segment in centimetres.
@@ -459,7 +437,7 @@ void WriteGridGeoTIFF(const std::string &path, const TMatSingle &grid,
 }
 
 std::optional<TVectorFormat> VectorFormatOf(const std::string &path) {
-    const std::string ext = LowerExtension(path);
+    const std::string ext = support::LowerExtension(path);
     if (ext == ".gpkg")
         return TVectorFormat::GeoPackage;
     if (ext == ".shp")
