@@ -25,9 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     try {
         formats::ImportCoordinatesOK(shp, 1, "-500000", "0", "33", 0);
-        if (!shp.DatabaseFields.empty())
+        if (!shp.DatabaseFields.empty()) {
             support::TMessages shown;
-        (void)formats::JoinDBFOK(shp, 0, "100", shown);
+            (void)formats::JoinDBFOK(shp, 0, "100", shown);
+        }
     } catch (const formats::ConversionError &) {
     }
 
