@@ -549,7 +549,7 @@ namespace {
 // A point that logs its release, to see who frees what and in which order.
 struct TrackedPoint : TPoint4D2 {
     TrackedPoint(int id, std::vector<int> *log) : id(id), log(log) {}
-    ~TrackedPoint() override { log->push_back(id); }
+    ~TrackedPoint() { log->push_back(id); }
     int id;
     std::vector<int> *log;
 };

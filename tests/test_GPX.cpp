@@ -65,23 +65,24 @@ void FillWaypoint(TGPXwpt &w) {
     w.Flagged = true;
     w.DateTime = 45123.5;
     w.Level = 4;
-    w.magvar = 1.5;
-    w.geoidheight = 48.0;
-    w.name = "buoy";
-    w.cmt = "red";
-    w.desc = "north end";
-    w.src = "sonar";
-    w.link = {"http://example.org/b", "buoy page", "text/html", true};
-    w.sym = "Anchor";
-    w.wtype = "mark";
-    w.fix = "3d";
-    w.sat = 9;
-    w.hdop = 0.8;
-    w.vdop = 1.1;
-    w.pdop = 1.4;
-    w.ageofdgpsdata = 2.5;
-    w.dgpsid = 117;
-    w.extensions = "<depth>8.125</depth>";
+    TGPXwptDetails &d = w.EditDetails();
+    d.magvar = 1.5;
+    d.geoidheight = 48.0;
+    d.name = "buoy";
+    d.cmt = "red";
+    d.desc = "north end";
+    d.src = "sonar";
+    d.link = {"http://example.org/b", "buoy page", "text/html", true};
+    d.sym = "Anchor";
+    d.wtype = "mark";
+    d.fix = "3d";
+    d.sat = 9;
+    d.hdop = 0.8;
+    d.vdop = 1.1;
+    d.pdop = 1.4;
+    d.ageofdgpsdata = 2.5;
+    d.dgpsid = 117;
+    d.extensions = "<depth>8.125</depth>";
 }
 
 void ExpectSameWaypointFields(const TGPXwpt &a, const TGPXwpt &b) {
@@ -91,26 +92,26 @@ void ExpectSameWaypointFields(const TGPXwpt &a, const TGPXwpt &b) {
     EXPECT_EQ(a.HBdepth, b.HBdepth);
     EXPECT_EQ(a.Flagged, b.Flagged);
     EXPECT_EQ(a.DateTime, b.DateTime);
-    EXPECT_EQ(a.magvar, b.magvar);
-    EXPECT_EQ(a.geoidheight, b.geoidheight);
-    EXPECT_EQ(a.name, b.name);
-    EXPECT_EQ(a.cmt, b.cmt);
-    EXPECT_EQ(a.desc, b.desc);
-    EXPECT_EQ(a.src, b.src);
-    EXPECT_EQ(a.link.href, b.link.href);
-    EXPECT_EQ(a.link.text, b.link.text);
-    EXPECT_EQ(a.link.ltype, b.link.ltype);
-    EXPECT_EQ(a.link.filled, b.link.filled);
-    EXPECT_EQ(a.sym, b.sym);
-    EXPECT_EQ(a.wtype, b.wtype);
-    EXPECT_EQ(a.fix, b.fix);
-    EXPECT_EQ(a.sat, b.sat);
-    EXPECT_EQ(a.hdop, b.hdop);
-    EXPECT_EQ(a.vdop, b.vdop);
-    EXPECT_EQ(a.pdop, b.pdop);
-    EXPECT_EQ(a.ageofdgpsdata, b.ageofdgpsdata);
-    EXPECT_EQ(a.dgpsid, b.dgpsid);
-    EXPECT_EQ(a.extensions, b.extensions);
+    EXPECT_EQ(a.Details().magvar, b.Details().magvar);
+    EXPECT_EQ(a.Details().geoidheight, b.Details().geoidheight);
+    EXPECT_EQ(a.Details().name, b.Details().name);
+    EXPECT_EQ(a.Details().cmt, b.Details().cmt);
+    EXPECT_EQ(a.Details().desc, b.Details().desc);
+    EXPECT_EQ(a.Details().src, b.Details().src);
+    EXPECT_EQ(a.Details().link.href, b.Details().link.href);
+    EXPECT_EQ(a.Details().link.text, b.Details().link.text);
+    EXPECT_EQ(a.Details().link.ltype, b.Details().link.ltype);
+    EXPECT_EQ(a.Details().link.filled, b.Details().link.filled);
+    EXPECT_EQ(a.Details().sym, b.Details().sym);
+    EXPECT_EQ(a.Details().wtype, b.Details().wtype);
+    EXPECT_EQ(a.Details().fix, b.Details().fix);
+    EXPECT_EQ(a.Details().sat, b.Details().sat);
+    EXPECT_EQ(a.Details().hdop, b.Details().hdop);
+    EXPECT_EQ(a.Details().vdop, b.Details().vdop);
+    EXPECT_EQ(a.Details().pdop, b.Details().pdop);
+    EXPECT_EQ(a.Details().ageofdgpsdata, b.Details().ageofdgpsdata);
+    EXPECT_EQ(a.Details().dgpsid, b.Details().dgpsid);
+    EXPECT_EQ(a.Details().extensions, b.Details().extensions);
 }
 
 void SetSentinelBounds(TGPX &doc) {
@@ -187,18 +188,20 @@ TEST(GPXDocument, NewItemsCarryTheirNoneValues) {
     EXPECT_EQ(w.DateTime, 0);
     EXPECT_EQ(w.Level, 0);
     EXPECT_TRUE(w.enabled);
-    EXPECT_EQ(w.magvar, 0);
-    EXPECT_EQ(w.geoidheight, 0);
-    EXPECT_EQ(w.sat, 255);
-    EXPECT_EQ(w.hdop, -1);
-    EXPECT_EQ(w.vdop, -1);
-    EXPECT_EQ(w.pdop, -1);
-    EXPECT_EQ(w.ageofdgpsdata, -1);
-    EXPECT_EQ(w.dgpsid, -1);
-    EXPECT_TRUE(w.name.empty() && w.cmt.empty() && w.desc.empty() && w.src.empty());
-    EXPECT_TRUE(w.sym.empty() && w.wtype.empty() && w.fix.empty() && w.extensions.empty());
-    EXPECT_FALSE(w.link.filled);
-    EXPECT_TRUE(w.link.href.empty());
+    EXPECT_EQ(w.Details().magvar, 0);
+    EXPECT_EQ(w.Details().geoidheight, 0);
+    EXPECT_EQ(w.Details().sat, 255);
+    EXPECT_EQ(w.Details().hdop, -1);
+    EXPECT_EQ(w.Details().vdop, -1);
+    EXPECT_EQ(w.Details().pdop, -1);
+    EXPECT_EQ(w.Details().ageofdgpsdata, -1);
+    EXPECT_EQ(w.Details().dgpsid, -1);
+    EXPECT_TRUE(w.Details().name.empty() && w.Details().cmt.empty() && w.Details().desc.empty() &&
+                w.Details().src.empty());
+    EXPECT_TRUE(w.Details().sym.empty() && w.Details().wtype.empty() && w.Details().fix.empty() &&
+                w.Details().extensions.empty());
+    EXPECT_FALSE(w.Details().link.filled);
+    EXPECT_TRUE(w.Details().link.href.empty());
 
     TGPXrte r;
     EXPECT_EQ(r.number, -1);
@@ -357,19 +360,23 @@ TEST(GPXCopy, WaypointCopiesEveryFieldDeeplyButNotLevelOrEnabled) {
     TGPXwpt dst;
     dst.Level = 2;
     dst.enabled = false;
-    dst.link = {"old", "old", "old", false};
+    dst.EditDetails().link = {"old", "old", "old", false};
     dst.CopyFrom(src);
 
     ExpectSameWaypointFields(dst, src);
     EXPECT_EQ(dst.Level, 2);
     EXPECT_FALSE(dst.enabled);
 
-    dst.link.href = "changed";
-    dst.link.text = "changed";
-    dst.name = "changed";
-    EXPECT_EQ(src.link.href, "http://example.org/b");
-    EXPECT_EQ(src.link.text, "buoy page");
-    EXPECT_EQ(src.name, "buoy");
+    dst.EditDetails().link.href = "changed";
+    dst.EditDetails().link.text = "changed";
+    dst.EditDetails().name = "changed";
+    EXPECT_EQ(src.Details().link.href, "http://example.org/b");
+    EXPECT_EQ(src.Details().link.text, "buoy page");
+    EXPECT_EQ(src.Details().name, "buoy");
+
+    dst.CopyFrom(TGPXwpt()); // a bare point's copy drops the details it had
+    EXPECT_FALSE(dst.HasDetails());
+    EXPECT_EQ(dst.Details().name, "");
 
     TGPXLink a{"h", "t", "l", true}, b;
     b.CopyFrom(a);
@@ -408,12 +415,12 @@ TEST(GPXCopy, SegmentCopyReplacesPointsAndCopiesDepthAndExtensions) {
     EXPECT_FALSE(dst.BBox.Complete);
 
     // Deep: the copy and the source share nothing.
-    dst.GetTrkPoint(0)->link.href = "elsewhere";
+    dst.GetTrkPoint(0)->EditDetails().link.href = "elsewhere";
     dst.GetTrkPoint(0)->Latitude = -5;
-    EXPECT_EQ(src.GetTrkPoint(0)->link.href, "http://example.org/b");
+    EXPECT_EQ(src.GetTrkPoint(0)->Details().link.href, "http://example.org/b");
     EXPECT_EQ(src.GetTrkPoint(0)->Latitude, 46.25);
-    src.GetTrkPoint(2)->name = "renamed";
-    EXPECT_TRUE(dst.GetTrkPoint(2)->name.empty());
+    src.GetTrkPoint(2)->EditDetails().name = "renamed";
+    EXPECT_TRUE(dst.GetTrkPoint(2)->Details().name.empty());
 
     // Copying an empty segment empties the target.
     TGPXtrkseg empty;

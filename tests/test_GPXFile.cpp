@@ -94,18 +94,18 @@ TEST(GPXFileRead, FieldsDefaultsAndLogLines) {
     const model::TGPXwpt &w = *doc.wpt[0];
     EXPECT_EQ(w.Latitude, 47.5);
     EXPECT_EQ(w.Altitude, 402.5);
-    EXPECT_EQ(w.name, "a<b & c"); // the last child counts
-    EXPECT_EQ(w.fix, "3d");
-    EXPECT_EQ(w.sat, 7);
-    EXPECT_EQ(w.dgpsid, 12);
+    EXPECT_EQ(w.Details().name, "a<b & c"); // the last child counts
+    EXPECT_EQ(w.Details().fix, "3d");
+    EXPECT_EQ(w.Details().sat, 7);
+    EXPECT_EQ(w.Details().dgpsid, 12);
     EXPECT_EQ(w.HBdepth, 120.5);
-    EXPECT_EQ(w.extensions, "<h:depth>120.5</h:depth><other>o</other>");
+    EXPECT_EQ(w.Details().extensions, "<h:depth>120.5</h:depth><other>o</other>");
 
     const model::TGPXwpt &bare = *doc.wpt[1];
     EXPECT_EQ(bare.Latitude, 0);
-    EXPECT_EQ(bare.sat, 255); // no count given: none, not zero
-    EXPECT_EQ(bare.hdop, -1);
-    EXPECT_EQ(bare.dgpsid, -1);
+    EXPECT_EQ(bare.Details().sat, 255); // no count given: none, not zero
+    EXPECT_EQ(bare.Details().hdop, -1);
+    EXPECT_EQ(bare.Details().dgpsid, -1);
     EXPECT_EQ(doc.wpt[2]->Latitude, 0);
     EXPECT_EQ(doc.wpt[2]->Longitude, 8);
     EXPECT_EQ(doc.wpt[2]->HBdepth, 0); // another prefix is not the depth
@@ -123,6 +123,9 @@ TEST(GPXFileRead, FieldsDefaultsAndLogLines) {
     EXPECT_EQ(s[0]->HBdepth, 350);
     EXPECT_DOUBLE_EQ(s[0]->DateTime, TGPXFile::ISO8601ToDateTime("2014-06-01T12:34:56Z"));
     EXPECT_EQ(s[1]->HBdepth, 45.67);
+    // Soundings with nothing but the program's own markers carry no details at all.
+    EXPECT_FALSE(s[0]->HasDetails() || s[1]->HasDetails());
+    EXPECT_TRUE(doc.wpt[0]->HasDetails());
     EXPECT_TRUE(doc.wpt.filled && doc.rte.filled && doc.trk.filled);
 }
 
@@ -250,10 +253,10 @@ TEST(GPXFileWrite, ExactTextForm) {
     auto w = std::make_unique<model::TGPXwpt>();
     w->Latitude = 47.125;
     w->Longitude = -8.5;
-    w->name = "a<b & c";
+    w->EditDetails().name = "a<b & c";
     w->HBdepth = 0;
-    w->link.href = "http://x?a&b";
-    w->link.filled = true;
+    w->EditDetails().link.href = "http://x?a&b";
+    w->EditDetails().link.filled = true;
     doc.wpt.Add(std::move(w));
 
     auto trk = std::make_unique<model::TGPXtrk>();
@@ -268,7 +271,7 @@ TEST(GPXFileWrite, ExactTextForm) {
     p->Altitude = 3.5;
     p->HBdepth = 1234;
     p->DateTime = TGPXFile::ISO8601ToDateTime("2014-06-01T12:34:56.999Z");
-    p->sat = 0;
+    p->EditDetails().sat = 0;
     seg->Add(std::move(p));
     trk->Add(std::move(seg));
     doc.trk.Add(std::move(trk));
@@ -357,11 +360,11 @@ TEST(GPXFileWrite, RoundTripKeepsContent) {
     TGPX back;
     ASSERT_TRUE(Read(dir.Path("again.gpx"), back).loaded);
     EXPECT_EQ(back.wpt.Count(), 3);
-    EXPECT_EQ(back.wpt[0]->name, "a<b & c");
+    EXPECT_EQ(back.wpt[0]->Details().name, "a<b & c");
     EXPECT_EQ(back.wpt[0]->HBdepth, 120.5);
-    EXPECT_EQ(back.wpt[0]->magvar, 0.5);
-    EXPECT_EQ(back.wpt[0]->ageofdgpsdata, 2);
-    EXPECT_EQ(back.wpt[1]->sat, 255);
+    EXPECT_EQ(back.wpt[0]->Details().magvar, 0.5);
+    EXPECT_EQ(back.wpt[0]->Details().ageofdgpsdata, 2);
+    EXPECT_EQ(back.wpt[1]->Details().sat, 255);
     EXPECT_EQ(back.metadata.link.href, "http://a?b&c");
     EXPECT_EQ(back.metadata.author.email.id, "ann");
     EXPECT_EQ(back.metadata.copyright.license, "CC0");

@@ -56,7 +56,7 @@ TEST(KMLFile, LineStringsBecomeTracksNamedAfterTheirFolder) {
     EXPECT_EQ(t.First()->Get(3)->Latitude, 47.4);
     EXPECT_EQ(t.First()->Get(3)->HBdepth, 0);
     ASSERT_EQ(r.doc.wpt.Count(), 1); // the single-tuple line string
-    EXPECT_EQ(r.doc.wpt[0]->name, "Shore");
+    EXPECT_EQ(r.doc.wpt[0]->Details().name, "Shore");
     EXPECT_EQ(r.doc.wpt[0]->Longitude, 9);
 }
 
@@ -73,7 +73,7 @@ TEST(KMLFile, PointPlacemarks) {
     EXPECT_EQ(w.Longitude, 8.5);
     EXPECT_EQ(w.Latitude, 47.25);
     EXPECT_EQ(w.Altitude, 0);
-    EXPECT_EQ(w.desc, "a\r\nb");
+    EXPECT_EQ(w.Details().desc, "a\r\nb");
     EXPECT_DOUBLE_EQ(w.DateTime, TKMLFile::ISO8601ToDateTime("2014-06-01T12:00:00Z"));
     EXPECT_EQ(r.doc.wpt[1]->Altitude, 0); // "3,4" is not a number
     EXPECT_EQ(r.doc.wpt[2]->Longitude, 0);
@@ -95,7 +95,7 @@ TEST(KMLFile, PrefixedElementsReadAsPlainOnes) {
     EXPECT_EQ(r.doc.trk[0]->name, "Shore");
     EXPECT_EQ(r.doc.trk[0]->First()->Count(), 2);
     ASSERT_EQ(r.doc.wpt.Count(), 1);
-    EXPECT_EQ(r.doc.wpt[0]->name, "Buoy");
+    EXPECT_EQ(r.doc.wpt[0]->Details().name, "Buoy");
     EXPECT_EQ(r.doc.wpt[0]->Latitude, 49);
 }
 

@@ -305,10 +305,21 @@ constexpr const char *kPointChildNames[kPointChildCount] = {
     "src",  "link", "sym",           "type",        "fix",       "sat", "hdop",
     "vdop", "pdop", "ageofdgpsdata", "dgpsid",      "extensions"};
 
+// The extension elements this program writes into every point of its own files; a point
+// whose extensions hold nothing else needs no copy of them.
+bool IsOwnDepthMarker(const std::string &name) {
+    for (const char *own :
+         {"h:depth", "h:flag", "h:id", "h:visible", "h:share", "h:status", "h:delta"})
+        if (support::EqualsNoCase(name, own))
+            return true;
+    return false;
+}
+
 struct PointChildren {
     Node last[kPointChildCount];
-    Node depth; // the last h:depth among the children of all extensions children
-    Node flag;  // the last h:flag, likewise
+    Node depth;                     // the last h:depth among the children of all extensions
+    Node flag;                      // the last h:flag, likewise
+    bool foreignExtensions = false; // the last extensions hold more than the own markers
 
     explicit PointChildren(Node e) {
         for (Node c = e.FirstChild(); c; c = c.NextSibling()) {
@@ -318,16 +329,25 @@ struct PointChildren {
                 if (support::EqualsNoCase(c.Name(), kPointChildNames[i])) {
                     last[i] = c;
                     if (i == kExtensions)
-                        for (Node d = c.FirstChild(); d; d = d.NextSibling()) {
-                            if (d.Kind() != xml::NodeKind::Element)
-                                continue;
-                            if (support::EqualsNoCase(d.Name(), "h:depth"))
-                                depth = d;
-                            else if (support::EqualsNoCase(d.Name(), "h:flag"))
-                                flag = d;
-                        }
+                        ReadExtensions(c);
                     break;
                 }
+        }
+    }
+    void ReadExtensions(Node extensions) {
+        foreignExtensions = extensions.HasAttributes();
+        for (Node d = extensions.FirstChild(); d; d = d.NextSibling()) {
+            if (d.Kind() != xml::NodeKind::Element) {
+                if (d.Kind() != xml::NodeKind::Text || !support::TrimView(d.Value()).empty())
+                    foreignExtensions = true;
+                continue;
+            }
+            if (support::EqualsNoCase(d.Name(), "h:depth"))
+                depth = d;
+            else if (support::EqualsNoCase(d.Name(), "h:flag"))
+                flag = d;
+            if (!IsOwnDepthMarker(d.Name()) || d.HasAttributes())
+                foreignExtensions = true;
         }
     }
     std::string Text(PointChild which) const {
@@ -340,6 +360,7 @@ struct PointChildren {
 void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
     auto point = std::make_unique<TGPXwpt>();
     TGPXwpt &w = *point;
+    model::TGPXwptDetails d;
     Always(
         [&] {
             if (e.HasAttributes()) {
@@ -349,38 +370,38 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
             const PointChildren c(e);
             w.DateTime = ISO8601ToDateTime(c.Text(kTime));
             w.Altitude = StrToFloatDef(c.Text(kEle), 0);
-            w.magvar = StrToFloatDef(c.Text(kMagvar), 0);
-            w.geoidheight = StrToFloatDef(c.Text(kGeoidheight), 0);
-            w.name = c.Text(kName);
-            w.cmt = c.Text(kCmt);
-            w.desc = c.Text(kDesc);
-            w.src = c.Text(kSrc);
+            d.magvar = StrToFloatDef(c.Text(kMagvar), 0);
+            d.geoidheight = StrToFloatDef(c.Text(kGeoidheight), 0);
+            d.name = c.Text(kName);
+            d.cmt = c.Text(kCmt);
+            d.desc = c.Text(kDesc);
+            d.src = c.Text(kSrc);
             if (c.last[kLink])
-                w.link = ReadLink(c.last[kLink]);
-            w.sym = c.Text(kSym);
-            w.wtype = c.Text(kType);
-            w.fix = LowerAscii(c.Text(kFix));
+                d.link = ReadLink(c.last[kLink]);
+            d.sym = c.Text(kSym);
+            d.wtype = c.Text(kType);
+            d.fix = LowerAscii(c.Text(kFix));
             // A point without a satellite count has none (255), not zero satellites.
             std::string satText = c.Text(kSat);
             if (auto sat = support::TryStrToInt(satText)) {
                 if (*sat < 0 || *sat > 255)
                     throw GPXContentError("Satellite count " + satText + " is outside 0 to 255");
-                w.sat = static_cast<std::uint8_t>(*sat);
+                d.sat = static_cast<std::uint8_t>(*sat);
             }
-            w.hdop = StrToFloatDef(c.Text(kHdop), -1);
-            w.vdop = StrToFloatDef(c.Text(kVdop), -1);
-            w.pdop = StrToFloatDef(c.Text(kPdop), -1);
-            w.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
-            w.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
+            d.hdop = StrToFloatDef(c.Text(kHdop), -1);
+            d.vdop = StrToFloatDef(c.Text(kVdop), -1);
+            d.pdop = StrToFloatDef(c.Text(kPdop), -1);
+            d.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
+            d.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
             w.HBdepth = c.depth ? StrToFloatDef(c.depth.TextContent(), 0) : 0;
             w.Flagged = c.flag &&
                         support::EqualsNoCase(support::TrimView(c.flag.TextContent()), kSpikeFlag);
-            if (c.last[kExtensions])
-                w.extensions = InnerMarkup(c.last[kExtensions], "extensions");
+            if (c.foreignExtensions)
+                d.extensions = InnerMarkup(c.last[kExtensions], "extensions");
         },
         [&] {
-            if (point)
-                list.Add(std::move(point));
+            point->SetDetails(std::move(d));
+            list.Add(std::move(point));
             list.filled = true;
         });
 }
@@ -628,23 +649,24 @@ void TGPXFile::WriteWaypoint(std::string &out, const TGPXwpt &p, const char *tag
            "\" lon=\"" + support::FloatToStrG15(p.Longitude) + "\">" + LineBreak;
     out += WriteDouble(p.Altitude, "ele", 0, in);
     out += WriteTime(p.DateTime, "time", 0, in);
-    out += WriteText(p.name, "name", in);
-    out += WriteText(p.cmt, "cmt", in);
-    out += WriteText(p.desc, "desc", in);
-    out += WriteText(p.src, "src", in);
-    if (p.link.filled)
-        WriteLink(out, p.link, 0);
-    out += WriteText(p.sym, "sym", in);
-    out += WriteText(p.wtype, "type", in);
-    out += WriteText(p.fix, "fix", in);
-    out += WriteInt(p.sat, "sat", 255, in);
-    out += WriteInt(p.dgpsid, "dgpsid", -1, in);
-    out += WriteDouble(p.magvar, "magvar", 0, in);
-    out += WriteDouble(p.geoidheight, "geoidheight", 0, in);
-    out += WriteDouble(p.hdop, "hdop", -1, in);
-    out += WriteDouble(p.vdop, "vdop", -1, in);
-    out += WriteDouble(p.pdop, "pdop", -1, in);
-    out += WriteDouble(p.ageofdgpsdata, "ageofdgpsdata", -1, in);
+    const model::TGPXwptDetails &d = p.Details();
+    out += WriteText(d.name, "name", in);
+    out += WriteText(d.cmt, "cmt", in);
+    out += WriteText(d.desc, "desc", in);
+    out += WriteText(d.src, "src", in);
+    if (d.link.filled)
+        WriteLink(out, d.link, 0);
+    out += WriteText(d.sym, "sym", in);
+    out += WriteText(d.wtype, "type", in);
+    out += WriteText(d.fix, "fix", in);
+    out += WriteInt(d.sat, "sat", 255, in);
+    out += WriteInt(d.dgpsid, "dgpsid", -1, in);
+    out += WriteDouble(d.magvar, "magvar", 0, in);
+    out += WriteDouble(d.geoidheight, "geoidheight", 0, in);
+    out += WriteDouble(d.hdop, "hdop", -1, in);
+    out += WriteDouble(d.vdop, "vdop", -1, in);
+    out += WriteDouble(d.pdop, "pdop", -1, in);
+    out += WriteDouble(d.ageofdgpsdata, "ageofdgpsdata", -1, in);
     out += Indent(level) + Indent(level) + "<extensions><h:depth>" + DepthText(p.HBdepth) +
            "</h:depth>";
     if (p.Flagged)

@@ -80,13 +80,13 @@ void TKMLFile::AddWaypoint(xml::Node placemark, xml::Node point) {
         return;
     auto w = std::make_unique<model::TGPXwpt>();
     SplitCoordinates(coordinates, w->Longitude, w->Latitude, w->Altitude);
-    w->name = GetLastNodeText(placemark, "*:name");
+    w->EditDetails().name = GetLastNodeText(placemark, "*:name");
     try {
         w->DateTime = ISO8601ToDateTime(GetLastNodeText(placemark, "*:TimeStamp/*:when"));
     } catch (const support::DateTimeError &e) {
-        AddLog("ImportKML: " + w->name + ": " + e.what());
+        AddLog("ImportKML: " + w->Details().name + ": " + e.what());
     }
-    w->desc = ReplaceBreaks(GetLastNodeText(placemark, "*:Snippet"));
+    w->EditDetails().desc = ReplaceBreaks(GetLastNodeText(placemark, "*:Snippet"));
     GPXd->wpt.Add(std::move(w));
     GPXd->wpt.filled = true;
 }
@@ -143,7 +143,7 @@ void TKMLFile::ReadShapePlacemark(xml::Node placemark) {
     for (std::unique_ptr<model::TGPXtrkseg> &segment : track->ExtractAll()) {
         if (segment->Count() == 1) {
             std::unique_ptr<model::TGPXwpt> lone = segment->Extract(0);
-            lone->name = track->name;
+            lone->EditDetails().name = track->name;
             GPXd->wpt.Add(std::move(lone));
             GPXd->wpt.filled = true;
         }

@@ -11,11 +11,10 @@
 
 namespace model {
 
+// Not polymorphic: a vtable pointer would cost 8 bytes in each of millions of soundings,
+// and no list owns points of a derived class through this one.
 class TPoint4D2 {
   public:
-    TPoint4D2() = default;
-    virtual ~TPoint4D2() = default;
-
     double Latitude = 0;
     double Longitude = 0;
     double Altitude = 0;             // metres

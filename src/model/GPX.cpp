@@ -2,25 +2,48 @@
 
 namespace model {
 
+bool TGPXwptDetails::IsDefault() const {
+    static const TGPXwptDetails none;
+    return magvar == none.magvar && geoidheight == none.geoidheight && name.empty() &&
+           cmt.empty() && desc.empty() && src.empty() && !link.filled && link.href.empty() &&
+           link.text.empty() && link.ltype.empty() && sym.empty() && wtype.empty() && fix.empty() &&
+           sat == none.sat && hdop == none.hdop && vdop == none.vdop && pdop == none.pdop &&
+           ageofdgpsdata == none.ageofdgpsdata && dgpsid == none.dgpsid && extensions.empty();
+}
+
+TGPXwpt &TGPXwpt::operator=(const TGPXwpt &other) {
+    if (this != &other) {
+        TPoint4D2::operator=(other);
+        CopyDetails(other);
+    }
+    return *this;
+}
+
+const TGPXwptDetails &TGPXwpt::Details() const {
+    static const TGPXwptDetails none;
+    return details_ ? *details_ : none;
+}
+
+TGPXwptDetails &TGPXwpt::EditDetails() {
+    if (!details_)
+        details_ = std::make_unique<TGPXwptDetails>();
+    return *details_;
+}
+
+void TGPXwpt::SetDetails(TGPXwptDetails details) {
+    if (details.IsDefault())
+        details_.reset();
+    else
+        details_ = std::make_unique<TGPXwptDetails>(std::move(details));
+}
+
+void TGPXwpt::CopyDetails(const TGPXwpt &other) {
+    details_ = other.details_ ? std::make_unique<TGPXwptDetails>(*other.details_) : nullptr;
+}
+
 void TGPXwpt::CopyFrom(const TGPXwpt &o) {
     TPoint4D2::CopyFrom(o);
-    magvar = o.magvar;
-    geoidheight = o.geoidheight;
-    name = o.name;
-    cmt = o.cmt;
-    desc = o.desc;
-    src = o.src;
-    link = o.link;
-    sym = o.sym;
-    wtype = o.wtype;
-    fix = o.fix;
-    sat = o.sat;
-    hdop = o.hdop;
-    vdop = o.vdop;
-    pdop = o.pdop;
-    ageofdgpsdata = o.ageofdgpsdata;
-    dgpsid = o.dgpsid;
-    extensions = o.extensions;
+    CopyDetails(o);
 }
 
 void TGPXtrkseg::CopyFrom(const TGPXtrkseg &o) {

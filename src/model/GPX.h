@@ -7,6 +7,7 @@
 #include "model/GPX_Style.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -65,8 +66,10 @@ struct TGPXOptions {
     bool Compress = false;  // no line ends and no indentation
 };
 
-class TGPXwpt : public TPoint4D2 {
-  public:
+// What a point may carry besides position, depth and time. Sonar and GPS tracks rarely
+// carry any of it, so a point holds it only when some field differs from the default:
+// a million soundings then cost about 72 bytes each instead of several hundred.
+struct TGPXwptDetails {
     double magvar = 0;
     double geoidheight = 0;
     std::string name, cmt, desc, src;
@@ -80,7 +83,28 @@ class TGPXwpt : public TPoint4D2 {
     std::int32_t dgpsid = -1;
     std::string extensions; // inner XML of the point's extensions element as read
 
+    bool IsDefault() const;
+};
+
+class TGPXwpt : public TPoint4D2 {
+  public:
+    TGPXwpt() = default;
+    TGPXwpt(const TGPXwpt &other) : TPoint4D2(other) { CopyDetails(other); }
+    TGPXwpt &operator=(const TGPXwpt &other);
+
+    // The point's details; the defaults when it has none.
+    const TGPXwptDetails &Details() const;
+    // The details to change, made for the point when it has none yet.
+    TGPXwptDetails &EditDetails();
+    // Keeps the details only when they differ from the defaults.
+    void SetDetails(TGPXwptDetails details);
+    bool HasDetails() const { return details_ != nullptr; }
+
     void CopyFrom(const TGPXwpt &other);
+
+  private:
+    void CopyDetails(const TGPXwpt &other);
+    std::unique_ptr<TGPXwptDetails> details_;
 };
 
 class TGPXwptList : public TPointListT<TGPXwpt> {
