@@ -300,16 +300,17 @@ enum PointChild {
     kExtensions,
     kPointChildCount
 };
-constexpr const char *kPointChildNames[kPointChildCount] = {
+constexpr std::string_view kPointChildNames[kPointChildCount] = {
     "time", "ele",  "magvar",        "geoidheight", "name",      "cmt", "desc",
     "src",  "link", "sym",           "type",        "fix",       "sat", "hdop",
     "vdop", "pdop", "ageofdgpsdata", "dgpsid",      "extensions"};
 
 // The extension elements this program writes into every point of its own files; a point
 // whose extensions hold nothing else needs no copy of them.
-bool IsOwnDepthMarker(const std::string &name) {
-    for (const char *own :
-         {"h:depth", "h:flag", "h:id", "h:visible", "h:share", "h:status", "h:delta"})
+bool IsOwnDepthMarker(std::string_view name) {
+    constexpr std::string_view kOwn[] = {"h:depth", "h:flag",   "h:id",   "h:visible",
+                                         "h:share", "h:status", "h:delta"};
+    for (std::string_view own : kOwn)
         if (support::EqualsNoCase(name, own))
             return true;
     return false;
@@ -350,9 +351,12 @@ struct PointChildren {
                 foreignExtensions = true;
         }
     }
-    std::string Text(PointChild which) const {
-        return last[which] ? last[which].TextContent() : std::string();
-    }
+    // The child's text; a view valid until the next call.
+    std::string_view Text(PointChild which) const { return TextOf(last[which]); }
+    std::string_view TextOf(Node n) const { return n ? n.TextView(scratch) : std::string_view(); }
+
+  private:
+    mutable std::string scratch;
 };
 
 } // namespace
@@ -363,10 +367,10 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
     model::TGPXwptDetails d;
     Always(
         [&] {
-            if (e.HasAttributes()) {
-                w.Latitude = StrToFloatDef(e.AttributeValue("lat"), 0);
-                w.Longitude = StrToFloatDef(e.AttributeValue("lon"), 0);
-            }
+            if (const xml::Attribute *lat = e.FindAttribute("lat"))
+                w.Latitude = StrToFloatDef(lat->value, 0);
+            if (const xml::Attribute *lon = e.FindAttribute("lon"))
+                w.Longitude = StrToFloatDef(lon->value, 0);
             const PointChildren c(e);
             w.DateTime = ISO8601ToDateTime(c.Text(kTime));
             w.Altitude = StrToFloatDef(c.Text(kEle), 0);
@@ -382,10 +386,11 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
             d.wtype = c.Text(kType);
             d.fix = LowerAscii(c.Text(kFix));
             // A point without a satellite count has none (255), not zero satellites.
-            std::string satText = c.Text(kSat);
+            const std::string_view satText = c.Text(kSat);
             if (auto sat = support::TryStrToInt(satText)) {
                 if (*sat < 0 || *sat > 255)
-                    throw GPXContentError("Satellite count " + satText + " is outside 0 to 255");
+                    throw GPXContentError("Satellite count " + std::string(satText) +
+                                          " is outside 0 to 255");
                 d.sat = static_cast<std::uint8_t>(*sat);
             }
             d.hdop = StrToFloatDef(c.Text(kHdop), -1);
@@ -393,9 +398,8 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
             d.pdop = StrToFloatDef(c.Text(kPdop), -1);
             d.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
             d.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
-            w.HBdepth = c.depth ? StrToFloatDef(c.depth.TextContent(), 0) : 0;
-            w.Flagged = c.flag &&
-                        support::EqualsNoCase(support::TrimView(c.flag.TextContent()), kSpikeFlag);
+            w.HBdepth = c.depth ? StrToFloatDef(c.TextOf(c.depth), 0) : 0;
+            w.Flagged = c.flag && support::EqualsNoCase(c.TextOf(c.flag), kSpikeFlag);
             if (c.foreignExtensions)
                 d.extensions = InnerMarkup(c.last[kExtensions], "extensions");
         },

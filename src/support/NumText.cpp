@@ -1,5 +1,6 @@
 #include "support/NumText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -44,9 +45,7 @@ std::string LowerAscii(std::string_view text) {
     return out;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
+bool EqualsNoCaseSameSize(std::string_view a, std::string_view b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (LowerChar(a[i]) != LowerChar(b[i]))
             return false;
@@ -199,6 +198,14 @@ double StrToFloatDef(std::string_view text, double def) {
 
 std::optional<std::int32_t> TryStrToInt(std::string_view text) {
     text = TrimView(text);
+    // Short plain digit runs (the fields of every time stamp) need no general parser.
+    if (!text.empty() && text.size() <= 9 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c); })) {
+        std::int32_t value = 0;
+        for (char c : text)
+            value = value * 10 + (c - '0');
+        return value;
+    }
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     if (text.empty() || (text.front() == '-' && text.size() == 1))

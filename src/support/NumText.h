@@ -39,6 +39,10 @@ std::optional<std::uint32_t> TryHexToInt(std::string_view text);
 std::string_view TrimView(std::string_view text);
 std::string Trim(std::string_view text);
 std::string LowerAscii(std::string_view text);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCaseSameSize(std::string_view a, std::string_view b);
+// Inline so that the common mismatch, a different length, costs no call.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && EqualsNoCaseSameSize(a, b);
+}
 
 } // namespace support

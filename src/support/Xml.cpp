@@ -161,6 +161,17 @@ std::string Node::TextContent() const {
     return support::Trim(out);
 }
 
+std::string_view Node::TextView(std::string &scratch) const {
+    const Tree::Item &it = ItemOf(tree_, index_);
+    if (it.firstChild >= 0 && it.firstChild == it.lastChild) {
+        const Tree::Item &only = ItemOf(tree_, it.firstChild);
+        if ((only.kind == NodeKind::Text || only.kind == NodeKind::CData) && only.firstChild < 0)
+            return support::TrimView(only.value);
+    }
+    scratch = TextContent();
+    return scratch;
+}
+
 std::string Node::Markup() const {
     std::string out;
     int cur = index_;
@@ -267,8 +278,19 @@ void PullParser::SkipDoctype() {
     Fail("Unexpected end of file inside the document type declaration");
 }
 
+namespace {
+// Whether the raw text needs decoding at all; most text in big files is plain numbers.
+// A plain loop: find_first_of searches its set once for every character.
+bool NeedsDecoding(std::string_view raw, bool attribute) {
+    for (char c : raw)
+        if (c == '&' || c == '\r' || (attribute && (c == '\n' || c == '\t')))
+            return true;
+    return false;
+}
+} // namespace
+
 void PullParser::DecodeInto(std::string_view raw, std::string &out, bool attribute) const {
-    if (raw.find_first_of(attribute ? "&\r\n\t" : "&\r") == std::string_view::npos) {
+    if (!NeedsDecoding(raw, attribute)) {
         out.append(raw);
         return;
     }
@@ -411,6 +433,17 @@ PullParser::Event PullParser::Next() {
             return event_ = Event::EndOfDocument;
         }
         if (text_[pos_] == '<') {
+            // Start and end tags are nearly all the markup: tell them apart by the next
+            // character before trying the rarer openers one by one.
+            const char next = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
+            if (next == '/') {
+                ParseEndTag();
+                return event_ = Event::EndElement;
+            }
+            if (next != '?' && next != '!') {
+                ParseStartTag();
+                return event_ = Event::StartElement;
+            }
             if (StartsWith("<?")) {
                 SkipUntil("?>", "processing instruction");
                 continue;
@@ -441,14 +474,7 @@ PullParser::Event PullParser::Next() {
                 SkipDoctype();
                 continue;
             }
-            if (StartsWith("<!"))
-                Fail("Unknown markup declaration");
-            if (StartsWith("</")) {
-                ParseEndTag();
-                return event_ = Event::EndElement;
-            }
-            ParseStartTag();
-            return event_ = Event::StartElement;
+            Fail("Unknown markup declaration");
         }
         std::size_t start = pos_;
         std::size_t end = text_.find('<', pos_);

@@ -57,7 +57,10 @@ class Node {
     std::vector<Attribute> Attributes() const;
 
     std::string TextContent() const; // text of all descendants, trimmed
-    std::string Markup() const;      // the node written out as XML, without layout
+    // The same text as a view: into the node's one text child when that is all it holds
+    // (the usual case, and no copy), else into `scratch`, which receives the text.
+    std::string_view TextView(std::string &scratch) const;
+    std::string Markup() const; // the node written out as XML, without layout
 
   private:
     const Tree *tree_ = nullptr;
