@@ -1,4 +1,5 @@
 #include "formats/HumminbirdRecording.h"
+#include "formats/IndexRuns.h"
 #include "formats/LowranceLog.h"
 
 #include "SonarFixtures.h"
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <random>
+#include <set>
 
 namespace fs = std::filesystem;
 using formats::ReadResult;
@@ -91,6 +94,38 @@ TEST(SonarProjection, KnownPositions) {
     EXPECT_NEAR(formats::HumminbirdLongitude(-12414199), -111.51426, 1e-5);
     EXPECT_EQ(formats::LowranceLatitude(0), 0);
     EXPECT_NEAR(formats::HumminbirdLatitude(sonarfix::HumminbirdNorthing(-45.5)), -45.5, 1e-6);
+}
+
+// The kept pings' set answers as a plain set does, in order or not, at the ends of the range.
+TEST(IndexRuns, AnswersAsASetWhateverTheOrder) {
+    constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
+    std::mt19937 random(7);
+    const std::vector<std::vector<std::uint32_t>> cases = {
+        {0, 1, 2, 4, 5, 3},            // a gap filled last joins two runs
+        {10, 8, 9, 9, 7, 12, 11},      // backwards, repeated
+        {kMax - 1, kMax, 0, kMax - 2}, // the top of the range
+    };
+    auto check = [](const std::vector<std::uint32_t> &order) {
+        formats::TIndexRuns runs;
+        std::set<std::uint32_t> plain;
+        for (std::uint32_t i : order) {
+            runs.Insert(i);
+            plain.insert(i);
+        }
+        for (std::uint32_t probe : order)
+            for (std::uint32_t q : {probe - 1, probe, probe + 1})
+                ASSERT_EQ(runs.Contains(q), plain.count(q) == 1) << q;
+        std::size_t gaps = 0;
+        for (auto it = plain.begin(); it != plain.end(); ++it)
+            gaps += std::next(it) != plain.end() && *std::next(it) != *it + 1;
+        EXPECT_EQ(runs.Runs(), plain.empty() ? 0 : gaps + 1);
+    };
+    for (const auto &order : cases)
+        check(order);
+    std::vector<std::uint32_t> shuffled(2000);
+    for (std::uint32_t &i : shuffled)
+        i = random() % 3000;
+    check(shuffled);
 }
 
 TEST(LowranceLog, OneSoundingPerPingWhateverTheChannels) {

@@ -1,5 +1,6 @@
 #include "formats/LowranceLog.h"
 
+#include "formats/IndexRuns.h"
 #include "formats/SonarTrack.h"
 #include "support/AtomicFile.h"
 #include "support/MappedFile.h"
@@ -10,7 +11,6 @@
 #include <cmath>
 #include <deque>
 #include <numbers>
-#include <unordered_set>
 #include <utility>
 
 namespace formats {
@@ -112,7 +112,7 @@ class LogReader {
     int best_ = -1; // a TSonarTrack::Fault, or kTaken
     std::size_t bestAt_ = 0;
     static constexpr int kTaken = TSonarTrack::kFaults;
-    std::unordered_set<std::uint32_t> taken_;
+    TIndexRuns taken_;
     std::deque<std::pair<std::uint32_t, TSonarTrack::Fault>> recent_;
 };
 
@@ -171,7 +171,7 @@ void LogReader::Take(std::size_t pos) {
     if (open_ && index == index_ && best_ == kTaken)
         return;
     if (!open_ || index != index_) {
-        if (taken_.count(index)) // a late channel of a ping already kept
+        if (taken_.Contains(index)) // a late channel of a ping already kept
             return;
         EndPing();
         open_ = true;
@@ -199,7 +199,7 @@ void LogReader::Take(std::size_t pos) {
     }
     const std::uint32_t ms = U32(b_, pos + layout_.msAt);
     track_.Add(lat, lon, depth, start_ ? TSonarTrack::TimeOf(*start_, ms) : 0);
-    taken_.insert(index);
+    taken_.Insert(index);
     best_ = kTaken;
 }
 
