@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <type_traits>
 
 namespace formats {
@@ -322,6 +323,16 @@ struct PointChildren {
     Node flag;                      // the last h:flag, likewise
     bool foreignExtensions = false; // the last extensions hold more than the own markers
 
+    // Whether the point has anything for its details; most soundings have not.
+    bool HasDetails() const {
+        if (foreignExtensions)
+            return true;
+        for (int i = 0; i < kPointChildCount; ++i)
+            if (last[i] && i != kTime && i != kEle && i != kExtensions)
+                return true;
+        return false;
+    }
+
     explicit PointChildren(Node e) {
         for (Node c = e.FirstChild(); c; c = c.NextSibling()) {
             if (c.Kind() != xml::NodeKind::Element)
@@ -364,7 +375,35 @@ struct PointChildren {
 void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
     auto point = std::make_unique<TGPXwpt>();
     TGPXwpt &w = *point;
-    model::TGPXwptDetails d;
+    // The fields a point holds besides position, depth and time, in the order they were
+    // always read: a content error leaves the point with what came before it.
+    auto readDetails = [](const PointChildren &c, model::TGPXwptDetails &d) {
+        d.magvar = StrToFloatDef(c.Text(kMagvar), 0);
+        d.geoidheight = StrToFloatDef(c.Text(kGeoidheight), 0);
+        d.name = c.Text(kName);
+        d.cmt = c.Text(kCmt);
+        d.desc = c.Text(kDesc);
+        d.src = c.Text(kSrc);
+        if (c.last[kLink])
+            d.link = ReadLink(c.last[kLink]);
+        d.sym = c.Text(kSym);
+        d.wtype = c.Text(kType);
+        d.fix = LowerAscii(c.Text(kFix));
+        // A point without a satellite count has none (255), not zero satellites.
+        const std::string_view satText = c.Text(kSat);
+        if (auto sat = support::TryStrToInt(satText)) {
+            if (*sat < 0 || *sat > 255)
+                throw GPXContentError("Satellite count " + std::string(satText) +
+                                      " is outside 0 to 255");
+            d.sat = static_cast<std::uint8_t>(*sat);
+        }
+        d.hdop = StrToFloatDef(c.Text(kHdop), -1);
+        d.vdop = StrToFloatDef(c.Text(kVdop), -1);
+        d.pdop = StrToFloatDef(c.Text(kPdop), -1);
+        d.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
+        d.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
+    };
+    std::optional<model::TGPXwptDetails> details;
     Always(
         [&] {
             if (const xml::Attribute *lat = e.FindAttribute("lat"))
@@ -374,37 +413,16 @@ void TGPXFile::ReadWaypoint(Node e, TGPXwptList &list) {
             const PointChildren c(e);
             w.DateTime = ISO8601ToDateTime(c.Text(kTime));
             w.Altitude = StrToFloatDef(c.Text(kEle), 0);
-            d.magvar = StrToFloatDef(c.Text(kMagvar), 0);
-            d.geoidheight = StrToFloatDef(c.Text(kGeoidheight), 0);
-            d.name = c.Text(kName);
-            d.cmt = c.Text(kCmt);
-            d.desc = c.Text(kDesc);
-            d.src = c.Text(kSrc);
-            if (c.last[kLink])
-                d.link = ReadLink(c.last[kLink]);
-            d.sym = c.Text(kSym);
-            d.wtype = c.Text(kType);
-            d.fix = LowerAscii(c.Text(kFix));
-            // A point without a satellite count has none (255), not zero satellites.
-            const std::string_view satText = c.Text(kSat);
-            if (auto sat = support::TryStrToInt(satText)) {
-                if (*sat < 0 || *sat > 255)
-                    throw GPXContentError("Satellite count " + std::string(satText) +
-                                          " is outside 0 to 255");
-                d.sat = static_cast<std::uint8_t>(*sat);
-            }
-            d.hdop = StrToFloatDef(c.Text(kHdop), -1);
-            d.vdop = StrToFloatDef(c.Text(kVdop), -1);
-            d.pdop = StrToFloatDef(c.Text(kPdop), -1);
-            d.ageofdgpsdata = StrToFloatDef(c.Text(kAgeofdgpsdata), -1);
-            d.dgpsid = StrToIntDef(c.Text(kDgpsid), -1);
+            if (c.HasDetails())
+                readDetails(c, details.emplace());
             w.HBdepth = c.depth ? StrToFloatDef(c.TextOf(c.depth), 0) : 0;
             w.Flagged = c.flag && support::EqualsNoCase(c.TextOf(c.flag), kSpikeFlag);
             if (c.foreignExtensions)
-                d.extensions = InnerMarkup(c.last[kExtensions], "extensions");
+                details.value().extensions = InnerMarkup(c.last[kExtensions], "extensions");
         },
         [&] {
-            point->SetDetails(std::move(d));
+            if (details)
+                point->SetDetails(std::move(*details));
             list.Add(std::move(point));
             list.filled = true;
         });
