@@ -205,6 +205,43 @@ TEST(GPXFileRead, ContentErrorsKeepWhatWasReadAndReachTheCaller) {
     EXPECT_EQ(broken.wpt.Count(), 0);
 }
 
+// Segments longer than the reader's batches go through its second thread: the points keep
+// their order, a content error keeps the points up to the failing one, a file cut short
+// adds nothing.
+TEST(GPXFileRead, LongSegmentsKeepOrderAndErrors) {
+    TempDir dir;
+    auto segment = [](int points, int badSat) {
+        std::string text = "<gpx><trk><trkseg>";
+        for (int i = 0; i < points; ++i)
+            text += "<trkpt lat='" + std::to_string(i) + "e-4' lon='8'>" +
+                    (i == badSat ? "<sat>300</sat>" : "") + "<extensions><h:depth>" +
+                    std::to_string(i % 97) + "</h:depth></extensions></trkpt>";
+        return text + "</trkseg></trk></gpx>";
+    };
+    for (int points : {1023, 1024, 1025, 5000}) {
+        TGPX doc;
+        ASSERT_TRUE(Read(dir.File("long.gpx", segment(points, -1)), doc).loaded);
+        const model::TGPXtrkseg &s = *doc.trk[0]->First();
+        ASSERT_EQ(s.Count(), points);
+        for (int i = 0; i < points; ++i) {
+            ASSERT_EQ(s[i]->Latitude, std::stod(std::to_string(i) + "e-4")) << i;
+            ASSERT_EQ(s[i]->HBdepth, i % 97) << i;
+        }
+    }
+
+    TGPX doc;
+    TGPXFile f;
+    f.GPXd = &doc;
+    EXPECT_THROW(f.ImportGPXFile(dir.File("sat.gpx", segment(5000, 3500))),
+                 formats::GPXContentError);
+    EXPECT_EQ(doc.trk[0]->First()->Count(), 3501); // the failing point is kept
+
+    const std::string whole = segment(5000, -1);
+    TGPX cut;
+    EXPECT_FALSE(Read(dir.File("cut.gpx", whole.substr(0, whole.size() * 3 / 4)), cut).loaded);
+    EXPECT_EQ(cut.trk.Count(), 0);
+}
+
 TEST(GPXFileRead, HostileInputNeverCrashes) {
     TempDir dir;
     const std::string valid = kRich;

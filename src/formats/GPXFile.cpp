@@ -1,5 +1,6 @@
 #include "formats/GPXFile.h"
 
+#include "formats/PointConverter.h"
 #include "support/AtomicFile.h"
 #include "support/MappedFile.h"
 #include "support/NumText.h"
@@ -507,15 +508,17 @@ std::exception_ptr ReadItemsOf(PullParser &parser, std::string_view itemName, Op
 template <class Other>
 std::exception_ptr TGPXFile::ReadPoints(PullParser &parser, std::string_view pointName,
                                         TGPXwptList &list, Other other) {
-    xml::Tree pointTree;
-    return ReadItemsOf(
+    TPointConverter converter(list, &TGPXFile::ReadWaypoint);
+    int parsed = 0;
+    std::exception_ptr error = ReadItemsOf(
         parser, pointName,
         [&] {
-            pointTree.Clear();
-            parser.ReadSubtree(pointTree);
-            ReleaseConsumed(parser, list.Count());
+            parser.ReadSubtree(converter.NextTree());
+            ReleaseConsumed(parser, parsed++);
         },
-        [&] { ReadWaypoint(pointTree.Root(), list); }, other);
+        [&] { converter.Submit(); }, other);
+    std::exception_ptr converted = converter.Finish();
+    return converted ? converted : error;
 }
 
 // The route or track goes into the document even when its fields or its points failed.
