@@ -28,6 +28,10 @@ for f in map shadow mask; do [ -s "$work/$f.bmp" ] || fail "render wrote $f.bmp"
 grep -q '"contourTracks"' "$work/chart.json" || fail "chart prints its summary"
 [ -s "$work/chart.jpg" ] && [ -s "$work/iso.gpx" ] && [ -s "$work/ht/000.ht" ] || fail "chart wrote its files"
 [ "$(stat -c %s "$work/grid.f32")" -eq $((420 * 300 * 4)) ] || fail "the grid has one float per cell"
+"$tool" chart "$lake"/*.gpx --size 420x300 --timings > /dev/null 2> "$work/timings.txt" || fail "chart --timings"
+for phase in load samples interpolation contours writing total; do
+  grep -Eq "^timing: $phase +[0-9.]+ s +[0-9.]+ MB peak$" "$work/timings.txt" || fail "--timings reports $phase"
+done
 # A field of the summary in $1, as Python prints it.
 field() { python3 -c 'import json, sys; print(eval("s" + sys.argv[2], {"s": json.load(open(sys.argv[1]))}))' "$@"; }
 

@@ -69,6 +69,7 @@ struct ChartOptions {
     bool despike = false;
     std::optional<depth::TSpikeSensitivity> sensitivity;
     std::optional<std::string> flagged;
+    bool timings = false;
 
     bool Levels() const { return levelAuto || !levelOffsets.empty(); }
     // 100 cm from 100 cm as ever; in feet every 5 ft, from the step unless told.
@@ -195,6 +196,8 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
                     "--despike-sensitivity takes low, normal or high, not \"" + v + "\"");
         } else if (arg == "--flagged")
             o.flagged = a.Value();
+        else if (arg == "--timings")
+            o.timings = true;
         else if (a.IsOption())
             throw std::invalid_argument(
                 "unknown option " + arg +
@@ -203,7 +206,7 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
                 "--legend, --coverage-beyond, --contours, --ht-dir, --track-name, --grid, "
                 "--geotiff, "
                 "--kmz, --colors, --scan, --level-correction, --level-reference, --level-offset, "
-                "--despike, --despike-sensitivity, --flagged, --utm, --south, "
+                "--despike, --despike-sensitivity, --flagged, --timings, --utm, --south, "
                 "--x-offset, --y-offset, --depth-field, --depth-scale)");
         else
             o.files.push_back(arg);
@@ -228,23 +231,69 @@ ChartOptions ParseChartOptions(const std::vector<std::string> &args) {
     return o;
 }
 
-// Wall time of each phase and the memory high-water mark reached by its end.
+// Wall time of each step of the run and the memory high-water mark reached by its end,
+// summed under two sets of names: the summary's phases, and the finer ones of --timings,
+// which part the samples from the grid.
 class PhaseClock {
   public:
-    double Lap() {
-        auto now = std::chrono::steady_clock::now();
-        double s = std::chrono::duration<double>(now - last_).count();
+    // Ends the step running since the last call, counted to the phase `summary` of the
+    // summary and to `timing` of the timings.
+    void Lap(const char *summary, const char *timing) {
+        const auto now = std::chrono::steady_clock::now();
+        const double s = std::chrono::duration<double>(now - last_).count();
         last_ = now;
-        return s;
-    }
-    static double PeakMB() {
         struct rusage usage {};
         ::getrusage(RUSAGE_SELF, &usage);
-        return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+        const double peak = usage.ru_maxrss / 1024.0; // kilobytes on Linux
+        Add(summary_, summary, s, peak);
+        Add(timings_, timing, s, peak);
+    }
+    nlohmann::json Seconds() const {
+        nlohmann::json j;
+        for (const Phase &p : summary_)
+            j[p.name] = p.seconds;
+        return j;
+    }
+    nlohmann::json PeakMB() const {
+        nlohmann::json j;
+        for (const Phase &p : summary_)
+            j[p.name] = p.peakMB;
+        return j;
+    }
+    // One line per phase in the order run: its name, seconds and the peak so far in MB.
+    void PrintTimings(std::ostream &err) const {
+        double total = 0, peak = 0;
+        char line[160];
+        for (const Phase &p : timings_) {
+            std::snprintf(line, sizeof line, "timing: %-14s %10.3f s %10.1f MB peak\n",
+                          p.name.c_str(), p.seconds, p.peakMB);
+            err << line;
+            total += p.seconds;
+            peak = std::max(peak, p.peakMB);
+        }
+        std::snprintf(line, sizeof line, "timing: %-14s %10.3f s %10.1f MB peak\n", "total", total,
+                      peak);
+        err << line;
     }
 
   private:
+    struct Phase {
+        std::string name;
+        double seconds = 0, peakMB = 0;
+    };
+    static void Add(std::vector<Phase> &phases, const char *name, double s, double peak) {
+        auto it = std::find_if(phases.begin(), phases.end(),
+                               [&](const Phase &p) { return p.name == name; });
+        if (it == phases.end())
+            phases.push_back({name, s, peak});
+        else {
+            it->seconds += s;
+            it->peakMB = peak;
+        }
+    }
+
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+    std::vector<Phase> summary_, timings_;
 };
 
 // The grid as raw little-endian 32-bit floats, column by column.
@@ -434,15 +483,14 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             qputenv("QT_QPA_PLATFORM", "offscreen");
         gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
     }
-    nlohmann::json summary, seconds, peakMB, written = nlohmann::json::array(), levels;
+    nlohmann::json summary, written = nlohmann::json::array(), levels;
     try {
         PhaseClock clock;
         BatchProject p;
         depth::TProject &project = p.project;
         p.Colors(o.colors);
         p.Load(o.files, o.addDepth, o.depthOffset, o.shp);
-        seconds["load"] = clock.Lap();
-        peakMB["load"] = PhaseClock::PeakMB();
+        clock.Lap("load", "load");
 
         // Spikes first: they are no sounding of the bottom, so neither its greatest depth.
         std::vector<depth::TFlaggedSounding> flagged;
@@ -453,19 +501,16 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             flagged = depth::FlaggedSoundings(p.GPXdata);
             p.log.push_back("Despike: " + std::to_string(flagged.size()) + " soundings flagged");
             p.MaxDepth = depth::GetMaxUnflaggedDepth(p.GPXdata);
-            seconds["despike"] = clock.Lap();
-            peakMB["despike"] = PhaseClock::PeakMB();
+            clock.Lap("despike", "despike");
         }
         if (o.Levels()) {
             levels = CorrectLevels(o, p);
             if (project.HasLevelOffsets())
                 p.MaxDepth = MaxCorrectedDepth(project);
-            seconds["levels"] = clock.Lap();
-            peakMB["levels"] = PhaseClock::PeakMB();
+            clock.Lap("levels", "levels");
         }
         p.FitView(o.width, o.height, true);
-        seconds["load"] = seconds["load"].get<double>() + clock.Lap(); // the map is part of loading
-        peakMB["load"] = PhaseClock::PeakMB();
+        clock.Lap("load", "load"); // the map is part of loading
 
         // The settings as the "Interpolator" page refreshes them, then the run.
         depth::TInterpolationSettings settings;
@@ -479,22 +524,20 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             o.linear ? depth::TShepardInterp::Scan::Linear : depth::TShepardInterp::Scan::Indexed;
         double pixel = 0;
         depth::UpdateInterpolatorSettings(p.GPXView.Viewport(), settings, o.radius, pixel);
-        seconds["masks"] = clock.Lap();
-        peakMB["masks"] = PhaseClock::PeakMB();
+        clock.Lap("masks", "samples");
 
-        depth::RunInterpolation(project, settings,
-                                [&](const std::string &l) { p.log.push_back(l); });
-        seconds["interpolation"] = clock.Lap();
-        peakMB["interpolation"] = PhaseClock::PeakMB();
+        depth::GatherRunSamples(project, settings);
+        clock.Lap("interpolation", "samples");
+        depth::InterpolateSamples(project, settings,
+                                  [&](const std::string &l) { p.log.push_back(l); });
+        clock.Lap("interpolation", "interpolation");
         project.Smooth(o.smoothing);
-        seconds["smoothing"] = clock.Lap();
-        peakMB["smoothing"] = PhaseClock::PeakMB();
+        clock.Lap("smoothing", "smoothing");
 
         const depth::TContourSummary contours =
             project.TraceContours(o.IsoStart(), o.IsoStep(), o.unit);
         model::TGPX &IsoData = project.IsoData;
-        seconds["contours"] = clock.Lap();
-        peakMB["contours"] = PhaseClock::PeakMB();
+        clock.Lap("contours", "contours");
 
         // How far each cell lies from a sounding (not from the shore samples).
         std::optional<depth::TMatSingle> distance;
@@ -574,8 +617,7 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             WriteFlaggedCsv(*o.flagged, p, flagged);
             written.push_back(*o.flagged);
         }
-        seconds["export"] = clock.Lap();
-        peakMB["export"] = PhaseClock::PeakMB();
+        clock.Lap("export", "writing");
 
         std::size_t water = 0;
         for (int x = 0; x < o.width; ++x)
@@ -595,8 +637,10 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
             summary["flagged"] = flagged.size();
         summary["firstContour"] = FirstContour(IsoData);
         summary["files"] = written;
-        summary["seconds"] = seconds;
-        summary["peakMB"] = peakMB;
+        summary["seconds"] = clock.Seconds();
+        summary["peakMB"] = clock.PeakMB();
+        if (o.timings)
+            clock.PrintTimings(err);
     } catch (const OptionError &e) {
         err << "depthwright-batch chart: " << e.what() << "\n";
         return 2;

@@ -347,7 +347,12 @@ const char *const kChartHelp =
     "                             how readily a sounding is flagged (default normal)\n"
     "  --flagged FLAGGED.csv      the flagged soundings, one a row: file, segment of that\n"
     "                             file and index in it (from 0), longitude, latitude and\n"
-    "                             depth in cm (default: not written)\n";
+    "                             depth in cm (default: not written)\n"
+    "  --timings                  after the run, one line per phase on the standard\n"
+    "                             error: its name (load, samples, interpolation,\n"
+    "                             smoothing, contours, writing; despike and levels when\n"
+    "                             asked), its seconds and the peak memory so far in MB,\n"
+    "                             then the total (default: not printed)\n";
 
 void Section(std::ostream &out, const char *text, bool shapefile) {
     out << kUsage << "\n" << text;

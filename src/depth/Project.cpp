@@ -5,6 +5,7 @@
 #include "support/NumText.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace depth {
 
@@ -170,15 +171,18 @@ void TProject::DiscardChart() {
     ChartShorelines.clear();
 }
 
-void RunInterpolation(TProject &project, const TInterpolationSettings &settings,
-                      support::LogLine log) {
-    if (!log)
-        log = [](const std::string &) {};
+void GatherRunSamples(TProject &project, const TInterpolationSettings &settings) {
     if (project.MaxDepth <= 0)
         throw InterpolationRefused(
             "No sounding deeper than 0 cm: there is no depth to interpolate.");
     project.ShorelineMasks();
     project.GatherSamples(project.Band(settings.ExtrapolationRadius));
+}
+
+void InterpolateSamples(TProject &project, const TInterpolationSettings &settings,
+                        support::LogLine log) {
+    if (!log)
+        log = [](const std::string &) {};
     log("Interpolate: Working on " + std::to_string(project.InCoord.size()) + " samples");
     log("Interpolate: maxDontCareRadius is " + support::FloatToStrG15(settings.maxDontCareRadius));
     log("Interpolate: minDontCareRadius is " + support::FloatToStrG15(settings.minDontCareRadius));
@@ -188,6 +192,12 @@ void RunInterpolation(TProject &project, const TInterpolationSettings &settings,
     TStripeRunner(project.PrepareRun(interp), settings.ThreadsRun, settings.ThreadsTasks).Run(log);
     project.KeepChart();
     project.Smooth(settings.SmoothingRuns);
+}
+
+void RunInterpolation(TProject &project, const TInterpolationSettings &settings,
+                      support::LogLine log) {
+    GatherRunSamples(project, settings);
+    InterpolateSamples(project, settings, std::move(log));
 }
 
 } // namespace depth

@@ -95,8 +95,15 @@ class TProject {
 };
 
 // "Start Interpolator" in one call, the workers on threads of their own: masks, band,
-// samples, the run, the chart kept and smoothed.
+// samples, the run, the chart kept and smoothed. It is GatherRunSamples then
+// InterpolateSamples, which the batch tool calls apart to time them apart.
 void RunInterpolation(TProject &project, const TInterpolationSettings &settings,
                       support::LogLine log);
+// Refuses a project without depth (InterpolationRefused), then the masks, the band and the
+// samples.
+void GatherRunSamples(TProject &project, const TInterpolationSettings &settings);
+// The grid from the samples gathered, the chart kept and smoothed.
+void InterpolateSamples(TProject &project, const TInterpolationSettings &settings,
+                        support::LogLine log);
 
 } // namespace depth
