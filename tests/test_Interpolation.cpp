@@ -118,6 +118,64 @@ TEST(ShepardInterp, IndexRoundsDistancesAtFloatBoundariesLikeTheScan) {
             << q.x << "," << q.y;
 }
 
+// A column at a time, several cells share one pass over the samples: every cell must still
+// get the linear scan's bits, whatever its neighbours in the pass see.
+TEST(ShepardInterp, ColumnGivesTheBitsOfTheLinearScan) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> u(8.0f, 8.05f), v(47.0f, 47.04f);
+    TPointList pts;
+    TValueList vals;
+    for (int i = 0; i < 900; ++i) {
+        if (i % 3 == 0) // a survey line: a run of consecutive samples
+            pts.push_back({8.0f + 0.0005f * static_cast<float>(i % 100),
+                           47.01f + 0.004f * static_cast<float>(i / 300)});
+        else
+            pts.push_back({u(rng), v(rng)});
+        vals.push_back(static_cast<float>(rng() % 3000) - 1000.0f); // negative ones too
+    }
+    vals[7] = -0.0f, vals[8] = 0.0f, vals[9] = INFINITY; // kept exactly by a lane it is not for
+    struct Case {
+        float p, maxR, minR;
+    };
+    const Case cases[] = {{1, 0.004f, 0.0002f}, {2, 0.004f, 0.0002f}, {3, 0.003f, 0.0001f},
+                          {4, 0.006f, 0.0003f}, {5, 0.004f, 0.0f},    {6, 0.005f, -1.0f},
+                          {7, 0.004f, 0.0002f}, {8, 0.002f, 0.0001f}, {2.5f, 0.004f, 0.0002f},
+                          {5, 0.004f, INFINITY}};
+    for (const Case &c : cases) {
+        TShepardInterp interp(pts, vals, c.p, c.maxR, c.minR);
+        // Columns of cells a little apart, from below the samples to above them, so that
+        // some cells have none within maxR or lie outside every bucket; odd lengths leave
+        // lanes spare.
+        for (int col = 0; col < 12; ++col) {
+            const float x = 7.995f + 0.005f * static_cast<float>(col);
+            std::vector<float> ys;
+            for (int k = 0; k < 161 + col; ++k)
+                ys.push_back(47.045f - 0.0003f * static_cast<float>(k));
+            std::vector<float> out(ys.size());
+            interp.interpColumn(x, ys.data(), out.data(), static_cast<std::int32_t>(ys.size()));
+            for (std::size_t k = 0; k < ys.size(); ++k)
+                ASSERT_EQ(Bits(out[k]), Bits(interp.interpLinear(x, ys[k])))
+                    << "p " << c.p << " minR " << c.minR << " at " << x << "," << ys[k];
+        }
+    }
+
+    // Distances on a float rounding boundary, each next to cells that are not.
+    const TPointList two{{0.0f, 0.0f}, {3.0f, 0.0f}};
+    const TValueList twoVals{0.0f, 1.0e6f};
+    TShepardInterp interp(two, twoVals, 5.0f, 5.0f, 0.5f);
+    const TPointF boundary[] = {{0x1.0000e4p+0f, 0x1.6a0a88p-12f},
+                                {0x1.000106p+0f, 0x1.6a0aap-12f},
+                                {0x1.0001fcp+0f, 0x1.6a0b4ep-12f},
+                                {0x1.00021ep+0f, 0x1.6a0b66p-12f}};
+    for (const TPointF &q : boundary) {
+        const float ys[] = {q.y * 2, q.y, -q.y, q.y * 3, q.y * 4};
+        float out[5];
+        interp.interpColumn(q.x, ys, out, 5);
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ(Bits(out[k]), Bits(interp.interpLinear(q.x, ys[k]))) << q.x << "," << ys[k];
+    }
+}
+
 TEST(Stripes, BoundsAndScheduling) {
     // 801 columns and 16 tasks: 50 columns each, the last takes the rest.
     EXPECT_EQ(StripeBounds(801, 16, 1).xStart, 0);

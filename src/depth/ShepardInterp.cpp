@@ -5,6 +5,11 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define DEPTHWRIGHT_LANES 1
+#include <immintrin.h>
+#endif
+
 namespace depth {
 
 namespace {
@@ -39,6 +44,12 @@ TShepardInterp::TShepardInterp(const TPointList &coord, const TValueList &value,
         if (minR > 0 && std::isfinite(minR))
             near_.Build(pts, std::max<double>(minR * kRadiusMargin, 1e-9), false);
     }
+#ifdef DEPTHWRIGHT_LANES
+    // The lanes take whole powers only, and leave the samples within minR to the near
+    // grid, which finds them all unless minR is infinite (none exist when it is not > 0).
+    lanes_ = indexed_ && power_ > 0 && (!(minR > 0) || std::isfinite(minR)) &&
+             __builtin_cpu_supports("avx2");
+#endif
 }
 
 void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize, bool withSpans) {
@@ -201,42 +212,52 @@ float TShepardInterp::interpLinear(float xcoord, float ycoord) const {
     return W == 0 ? 0.0f : static_cast<float>(S / W);
 }
 
+std::int32_t TShepardInterp::NearFirst(float xcoord, float ycoord) const {
+    std::int64_t c0, c1, r0, r1;
+    if (near_.Empty() || !near_.Range(xcoord, ycoord, minR * kRadiusMargin, c0, c1, r0, r1))
+        return -1;
+    std::int32_t first = std::numeric_limits<std::int32_t>::max();
+    for (std::int64_t r = r0; r <= r1; ++r)
+        for (std::int64_t c = c0; c <= c1; ++c) {
+            const std::size_t b = static_cast<std::size_t>(r * near_.cols + c);
+            for (std::int32_t k = near_.start[b]; k < near_.start[b + 1]; ++k) {
+                const auto &item = near_.items[static_cast<std::size_t>(k)];
+                const std::int32_t i = item.i;
+                if (i >= first)
+                    break; // the list is ascending: nothing earlier follows
+                if (i < n && Distance(xcoord, ycoord, item.p) < minR) {
+                    first = i;
+                    break;
+                }
+            }
+        }
+    return first == std::numeric_limits<std::int32_t>::max() ? -1 : first;
+}
+
 // The same answer as the linear scan: the first sample in array order inside minR wins;
 // otherwise the samples within maxR are summed in ascending index order.
 float TShepardInterp::interp(float xcoord, float ycoord) const {
     if (!indexed_)
         return interpLinear(xcoord, ycoord);
+    const std::int32_t first = NearFirst(xcoord, ycoord);
+    return first >= 0 ? vals[static_cast<std::size_t>(first)] : Sum(xcoord, ycoord);
+}
+
+float TShepardInterp::Sum(float xcoord, float ycoord) const {
     std::int64_t c0, c1, r0, r1;
-    if (!near_.Empty() && near_.Range(xcoord, ycoord, minR * kRadiusMargin, c0, c1, r0, r1)) {
-        std::int32_t first = std::numeric_limits<std::int32_t>::max();
-        for (std::int64_t r = r0; r <= r1; ++r)
-            for (std::int64_t c = c0; c <= c1; ++c) {
-                const std::size_t b = static_cast<std::size_t>(r * near_.cols + c);
-                for (std::int32_t k = near_.start[b]; k < near_.start[b + 1]; ++k) {
-                    const auto &item = near_.items[static_cast<std::size_t>(k)];
-                    const std::int32_t i = item.i;
-                    if (i >= first)
-                        break; // the list is ascending: nothing earlier follows
-                    if (i < n && Distance(xcoord, ycoord, item.p) < minR) {
-                        first = i;
-                        break;
-                    }
-                }
-            }
-        if (first != std::numeric_limits<std::int32_t>::max())
-            return vals[static_cast<std::size_t>(first)];
-    }
     if (!far_.Range(xcoord, ycoord, maxR * kRadiusMargin, c0, c1, r0, r1))
         return 0.0f;
     // The window's samples in ascending index order, the order in which the linear scan
     // adds them up.
     const double reach = static_cast<double>(maxR) * kRadiusMargin, reach2 = reach * reach;
     const double x = xcoord, y = ycoord;
+    const TPointF *p = pts.data();
+    const float *v = vals.data();
     double W = 0, S = 0;
     for (const BucketGrid::Span &span : WindowSpans(c0, c1, r0, r1)) {
         const std::int32_t hi = std::min(span.hi, n);
         for (std::int32_t i = span.lo; i < hi; ++i) {
-            const TPointF q = pts[static_cast<std::size_t>(i)];
+            const TPointF q = p[i];
             const double dx = x - q.x, dy = y - q.y, d2 = dx * dx + dy * dy;
             if (d2 > reach2)
                 continue; // surely beyond maxR: no need for the exact distance
@@ -244,13 +265,117 @@ float TShepardInterp::interp(float xcoord, float ycoord) const {
             if (d > maxR)
                 continue;
             if (d < minR) // only when the near grid is unusable (minR not positive and finite)
-                return vals[static_cast<std::size_t>(i)];
+                return v[i];
             const double w = Weight(d);
             W += w;
-            S += w * vals[static_cast<std::size_t>(i)];
+            S += w * v[i];
         }
     }
     return W == 0 ? 0.0f : static_cast<float>(S / W);
 }
+
+void TShepardInterp::interpColumn(float xcoord, const float *ycoords, float *out,
+                                  std::int32_t count) const {
+#ifdef DEPTHWRIGHT_LANES
+    if (lanes_) {
+        // Cells that need the sum wait in groups of four, so that neighbours share a lane
+        // group and with it nearly all of their window.
+        std::int32_t waiting[4];
+        int lanes = 0;
+        std::int64_t c0, c1, r0, r1;
+        for (std::int32_t k = 0; k < count; ++k) {
+            const std::int32_t first = NearFirst(xcoord, ycoords[k]);
+            if (first >= 0)
+                out[k] = vals[static_cast<std::size_t>(first)];
+            else if (!far_.Range(xcoord, ycoords[k], maxR * kRadiusMargin, c0, c1, r0, r1))
+                out[k] = 0.0f;
+            else {
+                waiting[lanes++] = k;
+                if (lanes == 4) {
+                    SumLanes(xcoord, ycoords, waiting, lanes, out);
+                    lanes = 0;
+                }
+            }
+        }
+        if (lanes > 0)
+            SumLanes(xcoord, ycoords, waiting, lanes, out);
+        return;
+    }
+#endif
+    for (std::int32_t k = 0; k < count; ++k)
+        out[k] = interp(xcoord, ycoords[k]);
+}
+
+#ifdef DEPTHWRIGHT_LANES
+// Sum for four positions of one column at once, one per lane, each lane taking the steps of
+// the scalar loop in the same order and so getting its bits: the samples of the union of
+// the four windows in ascending index order, each one added to the sums of those lanes
+// only that it lies within maxR of. No "fma" target: products and sums stay separate.
+__attribute__((target("avx2"))) void TShepardInterp::SumLanes(float xcoord, const float *ycoords,
+                                                              const std::int32_t *cells, int lanes,
+                                                              float *out) const {
+    alignas(16) float y[4];
+    std::int64_t c0 = 0, c1 = 0, r0 = std::numeric_limits<std::int64_t>::max(), r1 = -1;
+    for (int l = 0; l < 4; ++l) {
+        y[l] = ycoords[cells[std::min(l, lanes - 1)]]; // a spare lane repeats the last cell
+        std::int64_t a, b;
+        far_.Range(xcoord, y[l], maxR * kRadiusMargin, c0, c1, a, b); // c0, c1 follow x alone
+        r0 = std::min(r0, a), r1 = std::max(r1, b);
+    }
+    const double reach = static_cast<double>(maxR) * kRadiusMargin;
+    const __m256d X = _mm256_set1_pd(xcoord), Y = _mm256_cvtps_pd(_mm_load_ps(y));
+    const __m256d reach2 = _mm256_set1_pd(reach * reach), slack = _mm256_set1_pd(kDistanceSlack);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m128 maxR4 = _mm_set1_ps(maxR);
+    const TPointF *p = pts.data();
+    const float *v = vals.data();
+    __m256d W = _mm256_setzero_pd(), S = _mm256_setzero_pd();
+    for (const BucketGrid::Span &span : WindowSpans(c0, c1, r0, r1)) {
+        const std::int32_t hi = std::min(span.hi, n);
+        for (std::int32_t i = span.lo; i < hi; ++i) {
+            const __m256d dx = _mm256_sub_pd(X, _mm256_set1_pd(p[i].x));
+            const __m256d dy = _mm256_sub_pd(Y, _mm256_set1_pd(p[i].y));
+            const __m256d d2 = _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy));
+            // The scalar tests negated, !(d2 > reach2) and below !(d > maxR), so that
+            // NaN is treated alike.
+            const __m256d inReach = _mm256_cmp_pd(d2, reach2, _CMP_NGT_UQ);
+            const int reachMask = _mm256_movemask_pd(inReach);
+            if (reachMask == 0)
+                continue;
+            // FastDistance in four lanes; a lane too near a float boundary takes Distance.
+            const __m256d d = _mm256_sqrt_pd(d2), e = _mm256_mul_pd(d, slack);
+            __m128 df = _mm256_cvtpd_ps(_mm256_sub_pd(d, e));
+            const __m128 above = _mm256_cvtpd_ps(_mm256_add_pd(d, e));
+            if (const int unsure =
+                    _mm_movemask_ps(_mm_cmp_ps(df, above, _CMP_NEQ_UQ)) & reachMask) {
+                alignas(16) float exact[4];
+                _mm_store_ps(exact, df);
+                for (int l = 0; l < 4; ++l)
+                    if (unsure >> l & 1)
+                        exact[l] = Distance(xcoord, y[l], p[i]);
+                df = _mm_load_ps(exact);
+            }
+            const __m128 inRadius = _mm_cmp_ps(df, maxR4, _CMP_NGT_UQ);
+            const __m256d take = _mm256_and_pd(
+                inReach, _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_castps_si128(inRadius))));
+            // Weight: the same left-to-right product, then one division.
+            const __m256d x = _mm256_cvtps_pd(df);
+            __m256d dp = x;
+            for (int k = 1; k < power_; ++k)
+                dp = _mm256_mul_pd(dp, x);
+            const __m256d w = _mm256_div_pd(one, dp);
+            // A lane the sample is not for keeps its sums as they are (selected, not added
+            // to: an added 0 could still change them, and 0 * an infinite value is NaN).
+            W = _mm256_blendv_pd(W, _mm256_add_pd(W, w), take);
+            S = _mm256_blendv_pd(S, _mm256_add_pd(S, _mm256_mul_pd(w, _mm256_set1_pd(v[i]))), take);
+        }
+    }
+    alignas(32) double w4[4], s4[4];
+    _mm256_store_pd(w4, W);
+    _mm256_store_pd(s4, S);
+    for (int l = 0; l < lanes; ++l)
+        out[cells[l]] = w4[l] == 0 ? 0.0f : static_cast<float>(s4[l] / w4[l]);
+}
+#endif
 
 } // namespace depth

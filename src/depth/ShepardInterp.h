@@ -28,6 +28,9 @@ class TShepardInterp {
     float interp(float xcoord, float ycoord) const;
     // The same answer by scanning every sample in array order.
     float interpLinear(float xcoord, float ycoord) const;
+    // interp(xcoord, ycoords[k]) into out[k] for every k < count, to the bit; faster for the
+    // cells of one column in order, neighbours sharing most of their samples.
+    void interpColumn(float xcoord, const float *ycoords, float *out, std::int32_t count) const;
 
     std::int32_t n = 0;
     std::int32_t ndim = 2;
@@ -61,6 +64,13 @@ class TShepardInterp {
                    std::int64_t &r0, std::int64_t &r1) const;
     };
 
+    // The first sample in array order within minR of the position, or -1.
+    std::int32_t NearFirst(float xcoord, float ycoord) const;
+    // The weighted mean over the samples within maxR, for one position.
+    float Sum(float xcoord, float ycoord) const;
+    // The same for the positions ycoords[cells[k]], k < lanes <= 4, one per vector lane.
+    void SumLanes(float xcoord, const float *ycoords, const std::int32_t *cells, int lanes,
+                  float *out) const;
     float Distance(float xcoord, float ycoord, std::int32_t i) const;
     static float Distance(float xcoord, float ycoord, TPointF q);
     static float FastDistance(float xcoord, float ycoord, TPointF q, double d2);
@@ -73,6 +83,7 @@ class TShepardInterp {
     const TValueList &vals;
     int power_ = 0; // p as a whole number when it is one, else 0
     bool indexed_ = false;
+    bool lanes_ = false;    // interpColumn may use SumLanes
     BucketGrid near_, far_; // buckets of about minR and about maxR / 3
     std::uint64_t id_ = 0;  // tells this object's cached windows from an earlier one's
 };

@@ -14,20 +14,30 @@ TStripe StripeBounds(std::int32_t width, std::int32_t ThreadsTasks, std::int32_t
 
 void ComputeStripe(const TStripeJob &job, TStripe stripe, const std::function<bool()> &column) {
     const std::int32_t H = job.Values->Height();
+    // One column's cells to estimate, bottom row first, and their estimates.
+    std::vector<std::int32_t> rows;
+    std::vector<float> lats, estimates;
     for (std::int32_t x = stripe.xStart; x <= stripe.xStop; ++x) {
         if (column && !column())
             return;
         float *values = (*job.Values)[x];
         const std::uint8_t *shadow = (*job.ShadowArray)[x];
         const float lon = static_cast<float>(job.View.XToLo(x));
+        rows.clear();
+        lats.clear();
         for (std::int32_t k = 1; k <= H; ++k) {
             const std::int32_t y = H - k;
-            if (!shadow[y])
-                continue;
-            const float lat = static_cast<float>(job.View.YToLa(y));
-            values[y] = static_cast<float>(
-                static_cast<long double>(job.ShepardInterp->interp(lon, lat)) / job.MaxDepth);
+            if (shadow[y]) {
+                rows.push_back(y);
+                lats.push_back(static_cast<float>(job.View.YToLa(y)));
+            }
         }
+        estimates.resize(rows.size());
+        job.ShepardInterp->interpColumn(lon, lats.data(), estimates.data(),
+                                        static_cast<std::int32_t>(rows.size()));
+        for (std::size_t j = 0; j < rows.size(); ++j)
+            values[rows[j]] =
+                static_cast<float>(static_cast<long double>(estimates[j]) / job.MaxDepth);
     }
 }
 
