@@ -138,31 +138,55 @@ inline float TShepardInterp::FastDistance(float xcoord, float ycoord, TPointF q,
     return below == above ? below : Distance(xcoord, ycoord, q);
 }
 
+// Spans of different buckets never overlap, so ordered by their start they give every
+// sample of those buckets in ascending index order; joined, a run along a track is one span.
+void TShepardInterp::MergeSpans(std::vector<BucketGrid::Span> &spans, std::size_t from) {
+    std::sort(spans.begin() + static_cast<std::ptrdiff_t>(from), spans.end(),
+              [](const BucketGrid::Span &a, const BucketGrid::Span &b) { return a.lo < b.lo; });
+    std::size_t last = from;
+    for (std::size_t k = from + 1; k < spans.size(); ++k)
+        if (spans[last].hi == spans[k].lo)
+            spans[last].hi = spans[k].hi;
+        else
+            spans[++last] = spans[k];
+    spans.resize(std::min(spans.size(), last + 1));
+}
+
 const std::vector<TShepardInterp::BucketGrid::Span> &
 TShepardInterp::WindowSpans(std::int64_t c0, std::int64_t c1, std::int64_t r0,
                             std::int64_t r1) const {
-    // Neighbouring cells of a column mostly share their window, so each worker keeps the
-    // merged list of the window it used last.
+    // A worker walks a column cell by cell and then the next column, so its windows keep
+    // their bucket columns for many cells and mostly their rows too. It keeps the merged
+    // spans of every bucket row of its columns, and the window it used last.
     struct Cache {
         std::uint64_t owner = 0;
         std::int64_t c0 = -1, c1 = -1, r0 = -1, r1 = -1;
-        std::vector<BucketGrid::Span> spans;
+        std::vector<BucketGrid::Span> rowSpans; // per row: buckets c0 .. c1 merged
+        std::vector<std::int32_t> rowStart;     // far_.rows + 1 offsets into rowSpans
+        std::vector<BucketGrid::Span> spans;    // rows r0 .. r1 merged
     };
     thread_local Cache cache;
-    if (cache.owner == id_ && cache.c0 == c0 && cache.c1 == c1 && cache.r0 == r0 && cache.r1 == r1)
-        return cache.spans;
-    cache.owner = id_, cache.c0 = c0, cache.c1 = c1, cache.r0 = r0, cache.r1 = r1;
-    cache.spans.clear();
-    for (std::int64_t r = r0; r <= r1; ++r) {
-        const std::size_t b0 = static_cast<std::size_t>(r * far_.cols + c0);
-        const std::size_t b1 = static_cast<std::size_t>(r * far_.cols + c1);
-        cache.spans.insert(cache.spans.end(), far_.spans.begin() + far_.spanStart[b0],
-                           far_.spans.begin() + far_.spanStart[b1 + 1]);
+    if (cache.owner != id_ || cache.c0 != c0 || cache.c1 != c1) {
+        cache.owner = id_, cache.c0 = c0, cache.c1 = c1, cache.r0 = -1;
+        cache.rowSpans.clear();
+        cache.rowStart.assign(1, 0);
+        for (std::int64_t r = 0; r < far_.rows; ++r) {
+            const std::size_t b0 = static_cast<std::size_t>(r * far_.cols + c0);
+            const std::size_t b1 = static_cast<std::size_t>(r * far_.cols + c1);
+            const std::size_t from = cache.rowSpans.size();
+            cache.rowSpans.insert(cache.rowSpans.end(), far_.spans.begin() + far_.spanStart[b0],
+                                  far_.spans.begin() + far_.spanStart[b1 + 1]);
+            MergeSpans(cache.rowSpans, from);
+            cache.rowStart.push_back(static_cast<std::int32_t>(cache.rowSpans.size()));
+        }
     }
-    // Spans of different buckets never overlap: ordered by their start they give every
-    // sample of the window in ascending index order.
-    std::sort(cache.spans.begin(), cache.spans.end(),
-              [](const BucketGrid::Span &a, const BucketGrid::Span &b) { return a.lo < b.lo; });
+    if (cache.r0 != r0 || cache.r1 != r1) {
+        cache.r0 = r0, cache.r1 = r1;
+        cache.spans.assign(cache.rowSpans.begin() + cache.rowStart[static_cast<std::size_t>(r0)],
+                           cache.rowSpans.begin() +
+                               cache.rowStart[static_cast<std::size_t>(r1 + 1)]);
+        MergeSpans(cache.spans, 0);
+    }
     return cache.spans;
 }
 

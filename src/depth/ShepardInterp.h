@@ -74,6 +74,8 @@ class TShepardInterp {
     float Distance(float xcoord, float ycoord, std::int32_t i) const;
     static float Distance(float xcoord, float ycoord, TPointF q);
     static float FastDistance(float xcoord, float ycoord, TPointF q, double d2);
+    // Sorts spans[from ..] by their start and joins those that continue each other.
+    static void MergeSpans(std::vector<BucketGrid::Span> &spans, std::size_t from);
     // The spans of the buckets of one window, merged into ascending index order.
     const std::vector<BucketGrid::Span> &WindowSpans(std::int64_t c0, std::int64_t c1,
                                                      std::int64_t r0, std::int64_t r1) const;
