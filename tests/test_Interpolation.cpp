@@ -137,10 +137,10 @@ TEST(ShepardInterp, ColumnGivesTheBitsOfTheLinearScan) {
     struct Case {
         float p, maxR, minR;
     };
-    const Case cases[] = {{1, 0.004f, 0.0002f}, {2, 0.004f, 0.0002f}, {3, 0.003f, 0.0001f},
-                          {4, 0.006f, 0.0003f}, {5, 0.004f, 0.0f},    {6, 0.005f, -1.0f},
-                          {7, 0.004f, 0.0002f}, {8, 0.002f, 0.0001f}, {2.5f, 0.004f, 0.0002f},
-                          {5, 0.004f, INFINITY}};
+    const Case cases[] = {{1, 0.004f, 0.0002f},  {2, 0.004f, 0.0002f}, {3, 0.003f, 0.0001f},
+                          {4, 0.006f, 0.0003f},  {5, 0.004f, 0.0f},    {6, 0.005f, -1.0f},
+                          {7, 0.004f, 0.0002f},  {8, 0.002f, 0.0001f}, {2.5f, 0.004f, 0.0002f},
+                          {12, 0.004f, 0.0002f}, {5, 0.004f, INFINITY}};
     for (const Case &c : cases) {
         TShepardInterp interp(pts, vals, c.p, c.maxR, c.minR);
         // Columns of cells a little apart, from below the samples to above them, so that

@@ -350,7 +350,7 @@ __attribute__((target("avx2"))) void TShepardInterp::SumLanes(float xcoord, cons
     const __m256d X = _mm256_set1_pd(xcoord), Y = _mm256_cvtps_pd(_mm_load_ps(y));
     const __m256d reach2 = _mm256_set1_pd(reach * reach), slack = _mm256_set1_pd(kDistanceSlack);
     const __m256d one = _mm256_set1_pd(1.0);
-    const __m128 maxR4 = _mm_set1_ps(maxR);
+    const __m256d maxRd = _mm256_set1_pd(maxR);
     const TPointF *p = pts.data();
     const float *v = vals.data();
     __m256d W = _mm256_setzero_pd(), S = _mm256_setzero_pd();
@@ -366,12 +366,15 @@ __attribute__((target("avx2"))) void TShepardInterp::SumLanes(float xcoord, cons
             const int reachMask = _mm256_movemask_pd(inReach);
             if (reachMask == 0)
                 continue;
-            // FastDistance in four lanes; a lane too near a float boundary takes Distance.
+            // FastDistance in four lanes. Where d - e and d + e round to the same float, so
+            // does d, which lies between them: the weight need not wait for them. A lane
+            // too near a float boundary takes Distance.
             const __m256d d = _mm256_sqrt_pd(d2), e = _mm256_mul_pd(d, slack);
-            __m128 df = _mm256_cvtpd_ps(_mm256_sub_pd(d, e));
+            __m128 df = _mm256_cvtpd_ps(d);
+            const __m128 below = _mm256_cvtpd_ps(_mm256_sub_pd(d, e));
             const __m128 above = _mm256_cvtpd_ps(_mm256_add_pd(d, e));
             if (const int unsure =
-                    _mm_movemask_ps(_mm_cmp_ps(df, above, _CMP_NEQ_UQ)) & reachMask) {
+                    _mm_movemask_ps(_mm_cmp_ps(below, above, _CMP_NEQ_UQ)) & reachMask) {
                 alignas(16) float exact[4];
                 _mm_store_ps(exact, df);
                 for (int l = 0; l < 4; ++l)
@@ -379,14 +382,39 @@ __attribute__((target("avx2"))) void TShepardInterp::SumLanes(float xcoord, cons
                         exact[l] = Distance(xcoord, y[l], p[i]);
                 df = _mm_load_ps(exact);
             }
-            const __m128 inRadius = _mm_cmp_ps(df, maxR4, _CMP_NGT_UQ);
-            const __m256d take = _mm256_and_pd(
-                inReach, _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_castps_si128(inRadius))));
-            // Weight: the same left-to-right product, then one division.
-            const __m256d x = _mm256_cvtps_pd(df);
+            const __m256d x = _mm256_cvtps_pd(df); // exact, and so is comparing it
+            const __m256d take = _mm256_and_pd(inReach, _mm256_cmp_pd(x, maxRd, _CMP_NGT_UQ));
+            // Weight: the same left-to-right product, then one division; entered at the
+            // power, the cases below multiply as often as the loop would, without its counter.
             __m256d dp = x;
-            for (int k = 1; k < power_; ++k)
+            switch (power_) {
+            case 8:
                 dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 7:
+                dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 6:
+                dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 5:
+                dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 4:
+                dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 3:
+                dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 2:
+                dp = _mm256_mul_pd(dp, x);
+                [[fallthrough]];
+            case 1:
+                break;
+            default:
+                for (int k = 1; k < power_; ++k)
+                    dp = _mm256_mul_pd(dp, x);
+            }
             const __m256d w = _mm256_div_pd(one, dp);
             // A lane the sample is not for keeps its sums as they are (selected, not added
             // to: an added 0 could still change them, and 0 * an infinite value is NaN).
