@@ -45,11 +45,13 @@ TShepardInterp::TShepardInterp(const TPointList &coord, const TValueList &value,
             near_.Build(pts, std::max<double>(minR * kRadiusMargin, 1e-9), false);
     }
 #ifdef DEPTHWRIGHT_LANES
+    const bool avx2 = __builtin_cpu_supports("avx2");
+#else
+    const bool avx2 = false;
+#endif
     // The lanes take whole powers only, and leave the samples within minR to the near
     // grid, which finds them all unless minR is infinite (none exist when it is not > 0).
-    lanes_ = indexed_ && power_ > 0 && (!(minR > 0) || std::isfinite(minR)) &&
-             __builtin_cpu_supports("avx2");
-#endif
+    lanes_ = indexed_ && power_ > 0 && (!(minR > 0) || std::isfinite(minR)) && avx2;
 }
 
 void TShepardInterp::BucketGrid::Build(const TPointList &p, double cellSize, bool withSpans) {
