@@ -242,6 +242,10 @@ std::int32_t TShepardInterp::NearFirst(float xcoord, float ycoord) const {
     std::int64_t c0, c1, r0, r1;
     if (near_.Empty() || !near_.Range(xcoord, ycoord, minR * kRadiusMargin, c0, c1, r0, r1))
         return -1;
+    // As in the sum: a sample beyond reach is surely not within minR, the others take the
+    // distance worked out in doubles where it is certain.
+    const double reach = static_cast<double>(minR) * kRadiusMargin, reach2 = reach * reach;
+    const double x = xcoord, y = ycoord;
     std::int32_t first = std::numeric_limits<std::int32_t>::max();
     for (std::int64_t r = r0; r <= r1; ++r)
         for (std::int64_t c = c0; c <= c1; ++c) {
@@ -251,7 +255,8 @@ std::int32_t TShepardInterp::NearFirst(float xcoord, float ycoord) const {
                 const std::int32_t i = item.i;
                 if (i >= first)
                     break; // the list is ascending: nothing earlier follows
-                if (i < n && Distance(xcoord, ycoord, item.p) < minR) {
+                const double dx = x - item.p.x, dy = y - item.p.y, d2 = dx * dx + dy * dy;
+                if (i < n && d2 <= reach2 && FastDistance(xcoord, ycoord, item.p, d2) < minR) {
                     first = i;
                     break;
                 }
