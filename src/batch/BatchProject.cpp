@@ -63,7 +63,6 @@ void BatchProject::FitView(int width, int height, bool shadowMap) {
     GPXView.MaxDepth = MaxDepth;
     GPXView.DepthColor = [this](float offset) { return gradient.ColorAt(offset); };
     project.Fit();
-    GPXView.Redraw(false);
 }
 
 void SaveQImage(const std::string &path, const QImage &image) {

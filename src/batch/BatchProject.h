@@ -39,7 +39,8 @@ struct BatchProject {
               std::optional<std::string> depthOffset = {}, const ShapefileOptions &shp = {});
     // The colour model from a ".cmt" file, or the default one.
     void Colors(const std::optional<std::string> &cmtFile);
-    // The project map of width x height with the window's colours, fitted and drawn.
+    // The project map of width x height with the window's colours, fitted (not drawn: a
+    // chart never shows it, and drawing ten million soundings takes seconds).
     void FitView(int width, int height, bool shadowMap);
 };
 

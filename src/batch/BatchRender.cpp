@@ -76,10 +76,9 @@ int RunRender(const std::vector<std::string> &args, std::ostream &out, std::ostr
         p.Load(o.files, {}, {}, o.shp);
         p.FitView(o.width, o.height, o.shadow.has_value());
         mapview::TGPXDraw &view = p.GPXView;
-        if (o.shadow) {
+        if (o.shadow)
             view.ShadowMapTrackWidth = o.radius;
-            view.Redraw(true);
-        }
+        view.Redraw(o.shadow.has_value());
         SaveQImage(o.out, p.image->Bitmap);
         if (o.shadow)
             SaveQImage(*o.shadow, view.ShadowMap);
