@@ -1,8 +1,10 @@
+#include "mapview/BandRaster.h"
 #include "mapview/GPXDraw.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using namespace mapview;
 
@@ -305,4 +307,42 @@ TEST(GPXDrawShoreline, PolygonsShoreCellsAndMask) {
     EXPECT_TRUE(v.mask.Get(v.view.LoToX(10.1), v.view.LaToY(50.4)));
     EXPECT_FALSE(v.mask.Get(v.view.LoToX(10.27), v.view.LaToY(50.23)));
     EXPECT_FALSE(v.mask.Get(0, 0));
+}
+
+// A survey of many pieces is banded on several threads; its band must be the union of the
+// bands of its segments taken one at a time, whatever way the rows are shared out.
+TEST(Band, ManyPiecesGiveTheUnionOfTheirSegmentsBands) {
+    View v(400, 300);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> step(-2e-5, 2e-5);
+    std::vector<model::TGPXtrkseg *> segments;
+    for (int s = 0; s < 50; ++s) {
+        std::vector<std::array<double, 3>> points;
+        double lat = 47 + s * 1e-4, lon = 8;
+        for (int i = 0; i < 1000; ++i) {
+            lat += step(random), lon += 1e-5 + step(random);
+            points.push_back({lat, lon, i % 50 == 0 ? 0.0 : 300.0}); // some outline pieces
+        }
+        segments.push_back(AddSegment(v.doc, points, 300));
+    }
+    v.view.ResetBBox(true, true);
+    const TBooleanArray whole = ComputeBand(v.doc, v.view.Viewport(), 24);
+
+    TBooleanArray parts;
+    parts.SetSize(400, 300);
+    for (model::TGPXtrkseg *s : segments) {
+        model::TGPX one;
+        AddSegment(one, {})->CopyFrom(*s);
+        const TBooleanArray band = ComputeBand(one, v.view.Viewport(), 24);
+        for (int x = 0; x < 400; ++x)
+            for (int y = 0; y < 300; ++y)
+                parts[x][y] |= band[x][y];
+    }
+    int cells = 0;
+    for (int x = 0; x < 400; ++x)
+        for (int y = 0; y < 300; ++y) {
+            ASSERT_EQ(whole[x][y], parts[x][y]) << x << "," << y;
+            cells += whole[x][y] != 0;
+        }
+    EXPECT_GT(cells, 1000);
 }

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace mapview {
 
 namespace {
+
+constexpr std::size_t kPiecesPerThread = 20000;
 
 struct Interval {
     double lo, hi;
@@ -85,34 +88,67 @@ void AddToRow(std::vector<Interval> &row, Interval iv) {
 
 } // namespace
 
-void FillRoundBand(int W, int H, const std::vector<QPointF> &line, double width,
-                   const std::function<void(int y, int from, int to)> &fillRow) {
-    if (line.size() < 2 || W <= 0 || H <= 0 || !(width > 0))
+void FillRoundBands(int W, int H, const std::vector<std::vector<QPointF>> &lines, double width,
+                    const std::function<void(int y, int from, int to)> &fillRow) {
+    if (W <= 0 || H <= 0 || !(width > 0))
         return;
     const double r = width / 2;
-    double minY = line[0].y(), maxY = minY;
-    for (const QPointF &p : line)
-        minY = std::min(minY, p.y()), maxY = std::max(maxY, p.y());
+    double minY = std::numeric_limits<double>::infinity(), maxY = -minY;
+    std::size_t pieces = 0;
+    for (const std::vector<QPointF> &line : lines) {
+        if (line.size() < 2)
+            continue;
+        pieces += line.size() - 1;
+        for (const QPointF &p : line)
+            if (std::isfinite(p.y()))
+                minY = std::min(minY, p.y()), maxY = std::max(maxY, p.y());
+    }
+    if (!(minY <= maxY))
+        return;
     // Pixel row y has its centre at y + 0.5.
-    const int y0 = std::max(0, static_cast<int>(std::ceil(minY - r - 0.5)));
-    const int y1 = std::min(H - 1, static_cast<int>(std::floor(maxY + r - 0.5)));
+    const int y0 = std::max(0, static_cast<int>(std::max(-1.0, std::ceil(minY - r - 0.5))));
+    const int y1 =
+        std::min(H - 1, static_cast<int>(std::min<double>(H, std::floor(maxY + r - 0.5))));
     if (y0 > y1)
         return;
     std::vector<std::vector<Interval>> rows(static_cast<std::size_t>(y1 - y0 + 1));
-    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
-        const QPointF a = line[i], b = line[i + 1];
-        if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
-            !std::isfinite(b.y()))
-            continue;
-        const int from =
-            std::max(y0, static_cast<int>(std::ceil(std::min(a.y(), b.y()) - r - 0.5)));
-        const int to = std::min(y1, static_cast<int>(std::floor(std::max(a.y(), b.y()) + r - 0.5)));
-        const Capsule capsule(a, b, r);
-        Interval iv{};
-        for (int y = from; y <= to; ++y)
-            if (CapsuleRow(capsule, y + 0.5, iv))
-                AddToRow(rows[static_cast<std::size_t>(y - y0)], iv);
-    }
+    // The intervals of rows rowFrom..rowTo, piece by piece in the lines' order.
+    auto addRows = [&](int rowFrom, int rowTo) {
+        for (const std::vector<QPointF> &line : lines)
+            for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+                const QPointF a = line[i], b = line[i + 1];
+                if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
+                    !std::isfinite(b.y()))
+                    continue;
+                const int from = std::max(
+                    rowFrom,
+                    static_cast<int>(std::max(-1.0, std::ceil(std::min(a.y(), b.y()) - r - 0.5))));
+                const int to =
+                    std::min(rowTo, static_cast<int>(std::min<double>(
+                                        H, std::floor(std::max(a.y(), b.y()) + r - 0.5))));
+                if (from > to)
+                    continue;
+                const Capsule capsule(a, b, r);
+                Interval iv{};
+                for (int y = from; y <= to; ++y)
+                    if (CapsuleRow(capsule, y + 0.5, iv))
+                        AddToRow(rows[static_cast<std::size_t>(y - y0)], iv);
+            }
+    };
+    // A row's list depends on the pieces and their order only, so rows shared out among
+    // threads get the lists one thread would make. A season of soundings is millions of
+    // pieces of fifty rows each; a small survey is not worth a thread.
+    const int threads = static_cast<int>(
+        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1,
+                                std::clamp<std::size_t>(pieces / kPiecesPerThread, 1, 64)));
+    std::vector<std::thread> helpers;
+    const int share = (y1 - y0 + threads) / threads;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(addRows, std::min(y1 + 1, y0 + t * share),
+                             std::min(y1, y0 + (t + 1) * share - 1));
+    addRows(y0, std::min(y1, y0 + share - 1));
+    for (std::thread &h : helpers)
+        h.join();
     for (int y = y0; y <= y1; ++y) {
         auto &ivs = rows[static_cast<std::size_t>(y - y0)];
         if (ivs.empty())
@@ -151,12 +187,12 @@ TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double
     auto pixel = [&](const model::TPoint4D2 &p) {
         return QPointF(frame.LoToX(p.Longitude) + 0.5, frame.LaToY(p.Latitude) + 0.5);
     };
-    // A run of consecutive pieces with depth is filled at once (a wide stroke per piece
-    // made large surveys take seconds).
-    std::vector<QPointF> run;
-    auto flush = [&] {
-        FillRoundBand(frame.Width, frame.Height, run, width, fill);
-        run.clear();
+    // The runs of consecutive pieces with depth, filled together as one union (a wide
+    // stroke per piece made large surveys take seconds).
+    std::vector<std::vector<QPointF>> runs(1);
+    auto endRun = [&] {
+        if (!runs.back().empty())
+            runs.emplace_back();
     };
     for (const auto &t : doc.trk.Items())
         for (const auto &s : t->Items()) {
@@ -166,8 +202,8 @@ TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double
             QPointF b = pixel(*prev);
             // A lone sounding (a point file's, say) has no piece; it gets the band's round end.
             if (s->Count() == 1 && prev->HBdepth > 0) {
-                run = {b, b};
-                flush();
+                runs.back() = {b, b};
+                endRun();
                 continue;
             }
             for (int i = 1; i < s->Count(); ++i) {
@@ -175,16 +211,17 @@ TBooleanArray ComputeBand(const model::TGPX &doc, const TViewport &frame, double
                 const QPointF a = b;
                 b = pixel(*cur);
                 if (prev->HBdepth > 0) {
-                    if (run.empty())
-                        run.push_back(a);
-                    run.push_back(b);
+                    if (runs.back().empty())
+                        runs.back().push_back(a);
+                    runs.back().push_back(b);
                 } else {
-                    flush();
+                    endRun();
                 }
                 prev = cur;
             }
-            flush();
+            endRun();
         }
+    FillRoundBands(frame.Width, frame.Height, runs, width, fill);
     return band;
 }
 

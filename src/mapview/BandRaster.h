@@ -18,9 +18,9 @@
 namespace mapview {
 
 // Calls fill(y, from, to) with the columns from..to (inclusive) of row y that the band of
-// the polyline covers on a raster of W x H pixels.
-void FillRoundBand(int W, int H, const std::vector<QPointF> &polyline, double width,
-                   const std::function<void(int y, int from, int to)> &fill);
+// the polylines covers on a raster of W x H pixels, once for each stretch of a row.
+void FillRoundBands(int W, int H, const std::vector<std::vector<QPointF>> &polylines, double width,
+                    const std::function<void(int y, int from, int to)> &fill);
 
 // The band of every enabled track segment's pieces that start at a sounding (depth > 0),
 // and a disc of the band's width around every segment that is a single sounding, on the
