@@ -518,8 +518,10 @@ int RunChart(const std::vector<std::string> &args, std::ostream &out, std::ostre
         settings.ExtrapolationRadius = o.radius;
         settings.SmoothingRuns = 0; // timed on their own below
         settings.ThreadsRun = o.threads;
+        // Stripes of a dense survey differ much in cost: many narrow ones keep every thread
+        // busy to the end (the grid is the same whatever the stripes).
         settings.ThreadsTasks =
-            4 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+            32 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         settings.Scan =
             o.linear ? depth::TShepardInterp::Scan::Linear : depth::TShepardInterp::Scan::Indexed;
         double pixel = 0;
