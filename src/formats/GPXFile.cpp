@@ -590,24 +590,7 @@ std::string TGPXFile::ReadDocumentExtensions(Node e) {
 // ---------------------------------------------------------------- writing
 
 std::string TGPXFile::XMLise(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return xml::EscapeText(s);
 }
 
 std::string TGPXFile::DepthText(double HBdepth) {

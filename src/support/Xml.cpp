@@ -55,6 +55,13 @@ void EscapeInto(std::string &out, std::string_view s, bool attribute) {
 
 } // namespace
 
+std::string EscapeText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    EscapeInto(out, text, false);
+    return out;
+}
+
 std::string_view AsUtf8(std::string_view bytes, std::string &storage) {
     auto b = [&](std::size_t i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100;

@@ -26,6 +26,9 @@ struct ParseError : std::runtime_error {
 // for UTF-16 and declared ISO-8859-1 / Windows-1252, the converted text in `storage`.
 std::string_view AsUtf8(std::string_view bytes, std::string &storage);
 
+// Text as element content: "&", "<" and ">" written as references, quotes left alone.
+std::string EscapeText(std::string_view text);
+
 enum class NodeKind : std::uint8_t { Element, Text, CData, Comment };
 
 struct Attribute {
